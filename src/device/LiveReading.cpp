@@ -1,0 +1,36 @@
+#include "LiveReading.h"
+
+#include "FrameDecoder.h"
+
+void LiveReading::setCalibration(const CalibrationSettings& settings)
+{
+    m_calibration = CalibrationNumbers::from(settings);
+}
+
+bool LiveReading::handleFrame(QByteArrayView frame, const QDateTime& now, bool loggingOn)
+{
+    m_reading.Mode = 0;
+    const RawFrame raw = FrameDecoder::decode(frame, m_reading.LastRawCurrent);
+    if (raw.modeSet)
+        m_reading.Mode = raw.mode;
+    if (!raw.complete || !Convert(m_reading, raw, m_calibration, loggingOn))
+        return false;
+    m_lastConverted = now;
+    return true;
+}
+
+void LiveReading::wattHourStep(const QDateTime& now)
+{
+    const QDate today = now.date();
+    if (m_lastStepDay.isValid() && today != m_lastStepDay)
+        m_reading.WattHours = 0;
+    m_lastStepDay = today;
+
+    if (!m_lastConverted.isValid())
+        return;
+    const qint64 sinceFrame = m_lastConverted.msecsTo(now);
+    // A clock set back makes the last frame look like the future; count that as stale too.
+    if (sinceFrame < 0 || sinceFrame > StalePowerMs)
+        return;
+    m_reading.WattHours += m_reading.Watts / 720.0;
+}

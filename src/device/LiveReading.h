@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Conversion.h"
+#include "Reading.h"
+
+#include <QByteArrayView>
+#include <QDate>
+#include <QDateTime>
+
+// The main window's device state: the Reading, the calibration in force, and what the
+// watt-hour step needs to know about time.
+class LiveReading
+{
+public:
+    const Reading& reading() const { return m_reading; }
+    Reading& reading() { return m_reading; }
+
+    void setCalibration(const CalibrationSettings& settings);
+
+    // Decodes a complete frame and converts it. True when the conversion ran to its end, so
+    // the live display should show the new values.
+    bool handleFrame(QByteArrayView frame, const QDateTime& now, bool loggingOn);
+
+    // Every 5 seconds: adds the energy of 5 s at the present power. The total restarts at the
+    // first step of each new local day. Nothing is added before the first converted frame or
+    // when none has come in the last 60 s, so an unplugged logger counts no energy.
+    void wattHourStep(const QDateTime& now);
+
+    static constexpr qint64 StalePowerMs = 60 * 1000;
+
+private:
+    Reading m_reading;
+    CalibrationNumbers m_calibration;
+    QDateTime m_lastConverted;
+    QDate m_lastStepDay;
+};
