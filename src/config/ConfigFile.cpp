@@ -66,3 +66,15 @@ std::optional<QString> ConfigFile::tagValue(const QString& text, const char* key
 {
     return TagValue(text, QString::fromLatin1(key));
 }
+
+QString ConfigFile::createIfMissing(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    if (info.exists() || info.isSymLink())
+        return {};
+    const QString failure = writeAtomically(path, bytes);
+    if (!failure.isEmpty())
+        return QStringLiteral("%1 is missing and could not be created: %2 (defaults used)")
+            .arg(info.fileName(), failure);
+    return QStringLiteral("%1 was missing: created it with default settings.").arg(info.fileName());
+}

@@ -22,6 +22,10 @@ public:
     // the old file whole. Returns the reason on failure, empty on success.
     static QString writeAtomically(const QString& path, const QByteArray& bytes);
 
+    // On a first start: writes bytes when nothing is at path. Returns what to tell the user
+    // ("created ..." or why it could not be), empty when the file was already there.
+    static QString createIfMissing(const QString& path, const QByteArray& bytes);
+
     // Appends "<key>value</key>" and CR LF.
     static void appendTagLine(QByteArray& out, const char* key, const QString& value);
 

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "config/ProgramConfig.h"
+#include "device/LiveDisplay.h"
+#include "device/LiveReading.h"
+#include "device/ReceiveBuffer.h"
+#include "ui/AppServices.h"
+
+#include <QMap>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+class Lamp;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+// The start window: live values from the logger, the lamps, the logging row and the buttons
+// that open the other windows. It owns the port, the buffer and the reading for the run.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(AppServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const Reading& reading() const { return m_live.reading(); }
+    // Everything the status line shows now, one problem a line; empty when all is well.
+    QString statusText() const;
+
+    static constexpr int PortRetryMs = 5000;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Each source of trouble owns one line of the status area, replaced as it changes.
+    enum class StatusSource { FirstStart, ProgramFile, CalibrationFile, Port };
+
+    void buildControls();
+    void startUp();
+    void createMissingConfigFiles();
+    void LoadConfiguration();
+    void rebuildList();
+    void showRows(const QVector<LiveDisplay::Row>& rows);
+
+    void openPort(int portNumber);
+    void closePort();
+    void retryPort();
+    void onDataArrived();
+    void onDisconnected();
+
+    void resetLamps();
+    void wattHourStep();
+    void setStatus(StatusSource source, const QString& text);
+    int tw(int twips) const;
+
+    AppServices m_services;
+    ProgramConfig m_config;
+    LiveReading m_live;
+    ReceiveBuffer m_buffer;
+    std::unique_ptr<SerialLink> m_MSComm1;
+    int m_portNumber = 1;
+    bool m_portWasLost = false;
+    double m_dpi = 96;
+
+    QTreeWidget* m_ListView1 = nullptr;
+    QLabel* m_txtMode = nullptr;
+    Lamp* m_BlinkData = nullptr;
+    Lamp* m_BlinkLog = nullptr;
+    QLineEdit* m_delay = nullptr;
+    QPushButton* m_StartLogging = nullptr;
+    QPushButton* m_StopLogging = nullptr;
+    QPushButton* m_Setup = nullptr;
+    QPushButton* m_CalibrateButton = nullptr;
+    QPushButton* m_ShowLogs = nullptr;
+    QPushButton* m_Exit = nullptr;
+    QLabel* m_status = nullptr;
+
+    QTimer m_Timer1;
+    QTimer m_Timer2;
+    QTimer m_Timer3;
+    QTimer m_portRetry;
+    QMap<StatusSource, QString> m_statusLines;
+};

@@ -1,1 +1,0 @@
-#include "SettableClock.h"

@@ -1,0 +1,38 @@
+#include "WindowRig.h"
+
+#include <QDir>
+#include <QFile>
+
+WindowRig::WindowRig()
+{
+    for (const char* folder : {"logs", "html", "Excel"})
+        QDir(m_dir.path()).mkdir(QString::fromLatin1(folder));
+}
+
+AppServices WindowRig::services()
+{
+    AppServices s;
+    s.programDir = m_dir.path();
+    s.clock = &clock;
+    s.messages = &messages;
+    s.makeLink = [this] {
+        auto link = std::make_unique<MemorySerialLink>();
+        link->refuseOpen = refuseOpen;
+        m_links << link.get();
+        return link;
+    };
+    return s;
+}
+
+void WindowRig::write(const QString& relative, const QByteArray& bytes) const
+{
+    QFile file(path(relative));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+QByteArray WindowRig::read(const QString& relative) const
+{
+    QFile file(path(relative));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
