@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: deps build test bench clean
+.PHONY: deps build run test bench clean
 
 deps:
 	bash scripts/install-deps
@@ -10,6 +10,10 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 	cmake --build $(BUILD)
+
+# DEVICE=/dev/ttyUSB0 runs with a real logger instead of the simulator.
+run: build
+	bash scripts/run $(BUILD)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
