@@ -2,6 +2,7 @@
 
 #include "config/CalibrationSettings.h"
 #include "config/ConfigFile.h"
+#include "logging/LogWriter.h"
 #include "ui/Lamp.h"
 
 #include <QCloseEvent>
@@ -44,11 +45,14 @@ MainWindow::MainWindow(AppServices services, QWidget* parent)
     m_portRetry.setObjectName(QStringLiteral("PortRetry"));
     m_portRetry.setInterval(PortRetryMs);
 
+    connect(&m_Timer1, &QTimer::timeout, this, &MainWindow::LoggingTick);
     connect(&m_Timer2, &QTimer::timeout, this, &MainWindow::resetLamps);
     connect(&m_Timer3, &QTimer::timeout, this, &MainWindow::wattHourStep);
     connect(&m_portRetry, &QTimer::timeout, this, &MainWindow::retryPort);
     connect(m_MSComm1.get(), &SerialLink::dataArrived, this, &MainWindow::onDataArrived);
     connect(m_MSComm1.get(), &SerialLink::disconnected, this, &MainWindow::onDisconnected);
+    connect(m_StartLogging, &QPushButton::clicked, this, &MainWindow::startLoggingClicked);
+    connect(m_StopLogging, &QPushButton::clicked, this, &MainWindow::stopLogging);
     connect(m_Exit, &QPushButton::clicked, this, &QWidget::close);
 
     startUp();
@@ -140,7 +144,7 @@ void MainWindow::buildControls()
     place(m_Exit, "Exit", 3540, 4170, 975, 300);
 
     // Logging and the other windows arrive with their own work; until then these stay off.
-    for (QPushButton* later : {m_StartLogging, m_Setup, m_CalibrateButton, m_ShowLogs})
+    for (QPushButton* later : {m_Setup, m_CalibrateButton, m_ShowLogs})
         later->setEnabled(false);
 
     m_status = new QLabel(this);
@@ -173,6 +177,11 @@ void MainWindow::startUp()
     LoadConfiguration();
     m_Timer3.start();
     openPort(m_config.portNumber().value_or(1));
+    // Automatic start: quietly stays off when the interval is not a number.
+    if (ProgramConfig::isOn(m_config.LogOn)) {
+        if (const auto interval = LogInterval::fromDelay(m_delay->text()))
+            beginLogging(*interval);
+    }
 }
 
 void MainWindow::createMissingConfigFiles()
@@ -285,6 +294,48 @@ void MainWindow::onDataArrived()
     showRows(LiveDisplay::rows(m_live.reading(), m_config));
     m_txtMode->setText(LiveDisplay::modeLabel(m_live.reading().Mode));
     setWindowTitle(LiveDisplay::caption(m_live.reading()));
+}
+
+void MainWindow::startLoggingClicked()
+{
+    const auto interval = LogInterval::fromDelay(m_delay->text());
+    if (!interval) {
+        m_services.messages->show(QString::fromLatin1(LogInterval::InvalidMessage));
+        return;
+    }
+    beginLogging(*interval);
+}
+
+void MainWindow::beginLogging(const LogInterval& interval)
+{
+    m_delay->setText(interval.delayText);
+    m_Timer1.setInterval(interval.milliseconds);
+    m_delay->setEnabled(false);
+    m_StartLogging->setEnabled(false);
+    m_StopLogging->setEnabled(true);
+    m_Timer1.start();
+    m_live.reading().resetPeaks();
+}
+
+void MainWindow::stopLogging()
+{
+    m_StartLogging->setEnabled(true);
+    m_delay->setEnabled(true);
+    m_StopLogging->setEnabled(false);
+    m_Timer1.stop();
+}
+
+void MainWindow::LoggingTick()
+{
+    m_BlinkLog->setState(Lamp::State::Red);
+    m_Timer2.start();
+    const LogWriter::Result result = LogWriter::writeTick(
+        m_services.programDir, m_live.reading(), m_config, m_services.clock->now(), QLocale());
+    // A record that could not be written in full keeps the lamp amber until one is.
+    if (!result.ok())
+        m_BlinkLog->setState(Lamp::State::Error);
+    setStatus(StatusSource::Logging, result.describe());
+    m_live.reading().resetPeaks();
 }
 
 void MainWindow::resetLamps()

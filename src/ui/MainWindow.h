@@ -4,6 +4,7 @@
 #include "device/LiveDisplay.h"
 #include "device/LiveReading.h"
 #include "device/ReceiveBuffer.h"
+#include "logging/LogInterval.h"
 #include "ui/AppServices.h"
 
 #include <QMap>
@@ -38,7 +39,7 @@ protected:
 
 private:
     // Each source of trouble owns one line of the status area, replaced as it changes.
-    enum class StatusSource { FirstStart, ProgramFile, CalibrationFile, Port };
+    enum class StatusSource { FirstStart, ProgramFile, CalibrationFile, Port, Logging };
 
     void buildControls();
     void startUp();
@@ -52,6 +53,11 @@ private:
     void retryPort();
     void onDataArrived();
     void onDisconnected();
+
+    void startLoggingClicked();
+    void beginLogging(const LogInterval& interval);
+    void stopLogging();
+    void LoggingTick();
 
     void resetLamps();
     void wattHourStep();
