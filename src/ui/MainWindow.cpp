@@ -3,6 +3,7 @@
 #include "config/CalibrationSettings.h"
 #include "config/ConfigFile.h"
 #include "logging/LogWriter.h"
+#include "ui/Graph.h"
 #include "ui/Lamp.h"
 
 #include <QCloseEvent>
@@ -53,6 +54,7 @@ MainWindow::MainWindow(AppServices services, QWidget* parent)
     connect(m_MSComm1.get(), &SerialLink::disconnected, this, &MainWindow::onDisconnected);
     connect(m_StartLogging, &QPushButton::clicked, this, &MainWindow::startLoggingClicked);
     connect(m_StopLogging, &QPushButton::clicked, this, &MainWindow::stopLogging);
+    connect(m_ShowLogs, &QPushButton::clicked, this, &MainWindow::showLogs);
     connect(m_Exit, &QPushButton::clicked, this, &QWidget::close);
 
     startUp();
@@ -144,7 +146,7 @@ void MainWindow::buildControls()
     place(m_Exit, "Exit", 3540, 4170, 975, 300);
 
     // Logging and the other windows arrive with their own work; until then these stay off.
-    for (QPushButton* later : {m_Setup, m_CalibrateButton, m_ShowLogs})
+    for (QPushButton* later : {m_Setup, m_CalibrateButton})
         later->setEnabled(false);
 
     m_status = new QLabel(this);
@@ -336,6 +338,15 @@ void MainWindow::LoggingTick()
         m_BlinkLog->setState(Lamp::State::Error);
     setStatus(StatusSource::Logging, result.describe());
     m_live.reading().resetPeaks();
+}
+
+void MainWindow::showLogs()
+{
+    // The port stays open: frames and logging go on behind the history window.
+    if (!m_graph)
+        m_graph = new Graph(m_services, this);
+    m_graph->Load();
+    m_graph->exec();
 }
 
 void MainWindow::resetLamps()

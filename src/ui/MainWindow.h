@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <memory>
 
+class Graph;
 class Lamp;
 class QLabel;
 class QLineEdit;
@@ -59,6 +60,7 @@ private:
     void stopLogging();
     void LoggingTick();
 
+    void showLogs();
     void resetLamps();
     void wattHourStep();
     void setStatus(StatusSource source, const QString& text);
@@ -85,6 +87,8 @@ private:
     QPushButton* m_ShowLogs = nullptr;
     QPushButton* m_Exit = nullptr;
     QLabel* m_status = nullptr;
+    // One history window for the run, so its records and view survive between openings.
+    Graph* m_graph = nullptr;
 
     QTimer m_Timer1;
     QTimer m_Timer2;

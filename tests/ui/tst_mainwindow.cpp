@@ -213,6 +213,26 @@ private slots:
         QCOMPARE(w.windowTitle(), QString("Wendro  12.5V 2.5A"));
     }
 
+    // The history window is modal, but frames keep arriving and showing behind it.
+    void historyWindowKeepsThePortOpen()
+    {
+        WindowRig rig;
+        writeConfigs(rig);
+        MainWindow w(rig.services());
+        bool sawGraph = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* graph = QApplication::activeModalWidget();
+            sawGraph = graph && graph->windowTitle() == "Graph";
+            rig.link()->feed(frame);
+            if (graph)
+                graph->close();
+        });
+        w.findChild<QPushButton*>("ShowLogs")->click();
+        QVERIFY(sawGraph);
+        QVERIFY(rig.link()->isOpen());
+        QCOMPARE(w.windowTitle(), QString("Wendro  12.5V 2.5A"));
+    }
+
     void exitClosesThePort()
     {
         WindowRig rig;

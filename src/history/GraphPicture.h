@@ -1,0 +1,46 @@
+#pragma once
+
+#include "HistoryRows.h"
+#include "PlotItem.h"
+
+#include <QString>
+#include <optional>
+
+// The series switches and the wind speed unit of the history window.
+struct GraphSettings
+{
+    bool ShowVolts = false;
+    bool ShowAmps = false;
+    bool ShowWatts = false;
+    bool ShowRpm = false;
+    bool ShowWind = false;
+    bool RefVoltsToZero = false;
+    QString WSUnits;
+};
+
+struct GraphLabels
+{
+    QString stime;
+    QString ftime;
+    QString VMax1;
+    QString VMin1;
+    QString AMax1;
+    QString AMin1;
+    QString WMax1;
+    QString WMin1;
+    QString RMax1;
+    QString RMin1;
+    QString SMax1;
+    QString SMin1;
+};
+
+// Everything one DrawGraph call leaves on the window.
+struct GraphPicture
+{
+    DisplayList plot; // replaces the canvas' list: it always starts with Clear
+    HistoryRows rows; // replaces the record list
+    // Empty when the view holds no span: the labels keep their texts.
+    std::optional<GraphLabels> labels;
+    // In force after the call; mouse positions and later drawing calls use them.
+    PlotExtents extents;
+};
