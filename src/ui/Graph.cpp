@@ -79,7 +79,8 @@ void Graph::buildControls()
                               int height) {
         w->setObjectName(name);
         // Captions are never cut off where the face is wider than the original one.
-        const int fit = qobject_cast<QLabel*>(w) ? w->sizeHint().width() : 0;
+        const bool caption = qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w);
+        const int fit = caption ? w->sizeHint().width() : 0;
         w->setGeometry(tw(left), tw(top), qMax(tw(width), fit), tw(height));
     };
     const auto label = [this, &place](const QString& name, const QString& text, int left,
@@ -147,8 +148,8 @@ void Graph::buildControls()
     connect(m_Plot, &PlotCanvas::moved, this, &Graph::plotMoved);
     connect(m_Plot, &PlotCanvas::released, this, &Graph::plotReleased);
 
-    label(QStringLiteral("stime"), QStringLiteral("Start"), 4410, 45);
-    label(QStringLiteral("ftime"), QStringLiteral("Finish"), 10350, 45);
+    label(QStringLiteral("stime"), QStringLiteral("Start"), 4410, 45, 900);
+    label(QStringLiteral("ftime"), QStringLiteral("Finish"), 10350, 45, 900);
     for (int i = 0; i < 5; ++i) {
         setTextColour(label(QString::fromLatin1(series[i].maxLabel), QStringLiteral("0"), 11790,
                             450 + 180 * i, 1200, 180),
@@ -185,6 +186,8 @@ void Graph::buildControls()
         connect(check, &QCheckBox::toggled, this,
                 [this, check](bool checked) { checkClicked(check, checked); });
     }
+    // A caption wider than its twips box widens the window rather than being cut off.
+    setFixedSize(qMax(width(), childrenRect().right() + tw(45)), height());
 }
 
 void Graph::Load()
