@@ -35,6 +35,24 @@ std::optional<QByteArray> ReceiveBuffer::append(QByteArrayView received)
     return std::nullopt;
 }
 
+QVector<QByteArray> ReceiveBuffer::appendRead(QByteArrayView received)
+{
+    QVector<QByteArray> frames;
+    while (!received.isEmpty()) {
+        qsizetype end = received.size();
+        for (qsizetype i = 0; i < received.size(); ++i) {
+            if (received[i] == '[' || received[i] == ']') {
+                end = i + 1;
+                break;
+            }
+        }
+        if (auto frame = append(received.first(end)))
+            frames.append(std::move(*frame));
+        received = received.sliced(end);
+    }
+    return frames;
+}
+
 QByteArrayView ReceiveBuffer::text() const
 {
     return QByteArrayView(m_data).sliced(m_start);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QVector>
 #include <optional>
 
 // Collects serial text until it holds both a "[" and a "]" (in either order); then the whole
@@ -15,6 +16,13 @@ public:
 
     // Returns the frame when this text completed one.
     std::optional<QByteArray> append(QByteArrayView received);
+
+    // Takes what one read of the port returned as if every bracket had ended a receive event
+    // of its own, as a port reporting each character would, and returns the frames completed.
+    // Taking a whole read at once would let a "[" that starts the next frame, and the text
+    // after it, go out with the frame it completes; after one late read every frame would
+    // then lose its first value.
+    QVector<QByteArray> appendRead(QByteArrayView received);
 
     QByteArrayView text() const;
     qsizetype size() const { return m_data.size() - m_start; }

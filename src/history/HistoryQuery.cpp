@@ -1,5 +1,6 @@
 #include "HistoryQuery.h"
 
+#include "common/DayStamp.h"
 #include "common/NumberParse.h"
 #include "common/Rounding.h"
 
@@ -266,8 +267,7 @@ HistoryQuery::Result HistoryQuery::run(const HistoryQueryInput& input, const QSt
 
 QString HistoryQuery::logPath(const QString& programDir, const QDate& day)
 {
-    return programDir +
-           QStringLiteral("/logs/%1_%2_%3.txt").arg(day.year()).arg(day.month()).arg(day.day());
+    return programDir + QStringLiteral("/logs/") + DayStamp(day) + QStringLiteral(".txt");
 }
 
 QString HistoryQuery::tooManyMessage()

@@ -12,11 +12,6 @@ void appendTwoDigits(QByteArray& out, int value)
 
 } // namespace
 
-QString DayStamp(const QDate& date)
-{
-    return QStringLiteral("%1_%2_%3").arg(date.year()).arg(date.month()).arg(date.day());
-}
-
 QString ModeText(qint16 mode)
 {
     return mode == 1 ? QStringLiteral("Load On") : QString();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DayStamp.h"
 #include "device/Reading.h"
 
 #include <QByteArray>
@@ -9,9 +10,6 @@
 
 // The texts of the daily log. The history query reads these lines back, so their layout is a
 // stored format: change it only together with the reader.
-
-// Year, month and day joined by "_" without leading zeros: 2010_3_7.
-QString DayStamp(const QDate& date);
 
 // "Load On" for mode 1, empty for every other mode.
 QString ModeText(qint16 mode);

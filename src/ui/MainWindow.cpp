@@ -3,8 +3,10 @@
 #include "config/CalibrationSettings.h"
 #include "config/ConfigFile.h"
 #include "logging/LogWriter.h"
+#include "ui/Calibrate.h"
 #include "ui/Graph.h"
 #include "ui/Lamp.h"
+#include "ui/ProgramSetup.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -55,6 +57,8 @@ MainWindow::MainWindow(AppServices services, QWidget* parent)
     connect(m_StartLogging, &QPushButton::clicked, this, &MainWindow::startLoggingClicked);
     connect(m_StopLogging, &QPushButton::clicked, this, &MainWindow::stopLogging);
     connect(m_ShowLogs, &QPushButton::clicked, this, &MainWindow::showLogs);
+    connect(m_Setup, &QPushButton::clicked, this, &MainWindow::programSetup);
+    connect(m_CalibrateButton, &QPushButton::clicked, this, &MainWindow::calibrate);
     connect(m_Exit, &QPushButton::clicked, this, &QWidget::close);
 
     startUp();
@@ -144,10 +148,6 @@ void MainWindow::buildControls()
     place(m_CalibrateButton, "CalibrateButton", 1350, 4170, 1140, 285);
     m_Exit = new QPushButton(QStringLiteral("Exit"), client);
     place(m_Exit, "Exit", 3540, 4170, 975, 300);
-
-    // Logging and the other windows arrive with their own work; until then these stay off.
-    for (QPushButton* later : {m_Setup, m_CalibrateButton})
-        later->setEnabled(false);
 
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
@@ -286,12 +286,15 @@ void MainWindow::onDataArrived()
 {
     const QByteArray received = m_MSComm1->readAll();
     m_MSComm1->discardWaiting();
-    const auto frame = m_buffer.append(received);
-    if (!frame)
-        return;
+    for (const QByteArray& frame : m_buffer.appendRead(received))
+        handleFrame(frame);
+}
+
+void MainWindow::handleFrame(const QByteArray& frame)
+{
     m_BlinkData->setState(Lamp::State::Red);
     m_Timer2.start();
-    if (!m_live.handleFrame(*frame, m_services.clock->now(), m_Timer1.isActive()))
+    if (!m_live.handleFrame(frame, m_services.clock->now(), m_Timer1.isActive()))
         return;
     showRows(LiveDisplay::rows(m_live.reading(), m_config));
     m_txtMode->setText(LiveDisplay::modeLabel(m_live.reading().Mode));
@@ -347,6 +350,28 @@ void MainWindow::showLogs()
         m_graph = new Graph(m_services, this);
     m_graph->Load();
     m_graph->exec();
+}
+
+void MainWindow::programSetup()
+{
+    closePort();
+    ProgramSetup dialog(m_services, this);
+    dialog.exec();
+    LoadConfiguration();
+    // A port number changed in the dialog takes effect at once.
+    openPort(m_config.portNumber().value_or(m_portNumber));
+}
+
+void MainWindow::calibrate()
+{
+    // The dialog opens the port itself while it is shown.
+    closePort();
+    {
+        Calibrate dialog(m_services, this);
+        dialog.exec();
+    }
+    LoadConfiguration();
+    openPort(m_portNumber);
 }
 
 void MainWindow::resetLamps()

@@ -53,6 +53,7 @@ private:
     void closePort();
     void retryPort();
     void onDataArrived();
+    void handleFrame(const QByteArray& frame);
     void onDisconnected();
 
     void startLoggingClicked();
@@ -61,6 +62,8 @@ private:
     void LoggingTick();
 
     void showLogs();
+    void programSetup();
+    void calibrate();
     void resetLamps();
     void wattHourStep();
     void setStatus(StatusSource source, const QString& text);

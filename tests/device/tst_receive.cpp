@@ -79,6 +79,25 @@ private slots:
         QCOMPARE(kept.size(), 0);
     }
 
+    // A read that carried the start of the next frame along with the end of one used to
+    // throw that start away, and with reads cut at the same place every frame after it lost
+    // its first value: volts read 0 for good.
+    void readsAreTakenBracketByBracket()
+    {
+        const QByteArray line = "[<V>640</V><I>560</I><R>16</R><S>40</S><M>0</M>]\r\n";
+        ReceiveBuffer buffer;
+        QList<QByteArray> frames = buffer.appendRead(line + line + "[<V>640<");
+        QCOMPARE(frames.size(), 2);
+        const QByteArray rest = line.mid(8) + line + line;
+        for (int i = 0; i < rest.size(); i += 8)
+            frames += buffer.appendRead(rest.mid(i, 8));
+        QCOMPARE(frames.size(), 5);
+        for (const QByteArray& frame : frames) {
+            const RawFrame raw = FrameDecoder::decode(frame, 500);
+            QVERIFY2(raw.complete && raw.v == 640 && raw.i == 560, frame.constData());
+        }
+    }
+
     void decoding_data()
     {
         QTest::addColumn<QByteArray>("frame");

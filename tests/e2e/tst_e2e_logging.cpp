@@ -24,14 +24,16 @@ private slots:
         rig.write("prog.cfg", program.fileText());
         rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
 
-        // Ordinary frames with one peak late enough that the program has the port by then,
-        // and all sent well inside the first 10-second interval.
+        // Ordinary frames with a peak late enough that the program has the port by then, and
+        // all sent well inside the first 10-second interval. The peak comes five times: a
+        // read that joins the end of one frame to the start of the next loses the latter.
         // The load switches on with the peak, so the record's mode must be 1.
         const QByteArray low = "[<V>640</V><I>560</I><R>16</R><S>40</S><M>";
         const QByteArray peak = "[<V>700</V><I>700</I><R>30</R><S>80</S><M>1</M>]";
         QByteArray replay;
         for (int i = 0; i < 60; ++i)
-            replay += (i == 45 ? peak : low + (i > 45 ? "1" : "0") + "</M>]") + "\r\n";
+            replay += (i >= 40 && i < 45 ? peak : low + (i >= 45 ? "1" : "0") + "</M>]") +
+                      "\r\n";
         rig.write("frames.txt", replay);
         QVERIFY(rig.startSim({"--replay", rig.path("frames.txt"), "--interval-ms", "150",
                               "--print"}));

@@ -5,6 +5,7 @@
 #include "support/SettableClock.h"
 #include "ui/AppServices.h"
 
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QVector>
 
@@ -18,7 +19,8 @@ public:
     QString path(const QString& relative) const { return m_dir.filePath(relative); }
     void write(const QString& relative, const QByteArray& bytes) const;
     QByteArray read(const QString& relative) const;
-    // The links the windows made, in the order they asked for them.
+    // The links the windows made, in the order they asked for them; null once the window
+    // that owned one has gone.
     MemorySerialLink* link(int index = 0) const { return m_links.value(index); }
 
     SettableClock clock;
@@ -27,5 +29,5 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QVector<MemorySerialLink*> m_links;
+    QVector<QPointer<MemorySerialLink>> m_links;
 };
