@@ -24,33 +24,20 @@ std::optional<QByteArray> ReceiveBuffer::append(QByteArrayView received)
         m_lastClose = offset + close;
 
     if (m_lastOpen >= 0 && m_lastClose >= 0) {
-        QByteArray frame = m_start == 0 ? std::move(m_data) : m_data.mid(m_start);
-        m_data = QByteArray();
+        // An unfinished frame after the last "]" stays; the rest is the frame.
+        qsizetype keep = m_data.size();
+        if (m_lastOpen > m_lastClose)
+            keep = m_data.indexOf('[', m_lastClose + 1);
+        QByteArray frame = m_data.mid(m_start, keep - m_start);
+        m_data = m_data.mid(keep);
         m_start = 0;
-        m_lastOpen = m_lastClose = -1;
+        m_lastClose = -1;
+        m_lastOpen = m_data.isEmpty() ? -1 : m_data.lastIndexOf('[');
         return frame;
     }
     if (size() > Cap)
         dropOldest();
     return std::nullopt;
-}
-
-QVector<QByteArray> ReceiveBuffer::appendRead(QByteArrayView received)
-{
-    QVector<QByteArray> frames;
-    while (!received.isEmpty()) {
-        qsizetype end = received.size();
-        for (qsizetype i = 0; i < received.size(); ++i) {
-            if (received[i] == '[' || received[i] == ']') {
-                end = i + 1;
-                break;
-            }
-        }
-        if (auto frame = append(received.first(end)))
-            frames.append(std::move(*frame));
-        received = received.sliced(end);
-    }
-    return frames;
 }
 
 QByteArrayView ReceiveBuffer::text() const

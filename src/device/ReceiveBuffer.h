@@ -2,11 +2,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QVector>
 #include <optional>
 
-// Collects serial text until it holds both a "[" and a "]" (in either order); then the whole
-// text is one frame and the buffer starts empty again. Text without a complete pair of
+// Collects serial text until it holds both a "[" and a "]" (in either order); then the text
+// is one frame and the buffer starts again. A frame that has begun after the last "]" is kept
+// for the next frame: a read that carries the start of the next frame would otherwise lose
+// it, and when reads keep splitting at the same place every later frame loses its first value. Text without a complete pair of
 // brackets is capped at the last Cap bytes, the oldest dropped first. Each append costs in
 // proportion to the new text, however long the buffer has grown.
 class ReceiveBuffer
@@ -16,13 +17,6 @@ public:
 
     // Returns the frame when this text completed one.
     std::optional<QByteArray> append(QByteArrayView received);
-
-    // Takes what one read of the port returned as if every bracket had ended a receive event
-    // of its own, as a port reporting each character would, and returns the frames completed.
-    // Taking a whole read at once would let a "[" that starts the next frame, and the text
-    // after it, go out with the frame it completes; after one late read every frame would
-    // then lose its first value.
-    QVector<QByteArray> appendRead(QByteArrayView received);
 
     QByteArrayView text() const;
     qsizetype size() const { return m_data.size() - m_start; }

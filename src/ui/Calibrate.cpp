@@ -304,8 +304,8 @@ void Calibrate::Receive()
 {
     const QByteArray received = m_MSComm2->readAll();
     m_MSComm2->discardWaiting();
-    for (const QByteArray& frame : m_buffer.appendRead(received))
-        showFrame(frame);
+    if (const auto frame = m_buffer.append(received))
+        showFrame(*frame);
 }
 
 void Calibrate::showFrame(const QByteArray& frame)

@@ -286,8 +286,8 @@ void MainWindow::onDataArrived()
 {
     const QByteArray received = m_MSComm1->readAll();
     m_MSComm1->discardWaiting();
-    for (const QByteArray& frame : m_buffer.appendRead(received))
-        handleFrame(frame);
+    if (const auto frame = m_buffer.append(received))
+        handleFrame(*frame);
 }
 
 void MainWindow::handleFrame(const QByteArray& frame)

@@ -24,13 +24,16 @@ private slots:
             << QList<QByteArray>{"<V>625", "</V>"} << -1 << QByteArray()
             << QByteArray("<V>625</V>");
         QTest::newRow("end of one frame, start of the next")
-            << QList<QByteArray>{"7</S>]\r\n", "[<V>6"} << 1 << QByteArray("7</S>]\r\n[<V>6")
-            << QByteArray();
+            << QList<QByteArray>{"7</S>]\r\n", "[<V>6"} << 1 << QByteArray("7</S>]\r\n")
+            << QByteArray("[<V>6");
         QTest::newRow("two frames in one read")
             << QList<QByteArray>{"[<V>1</V>][<V>2</V>]"} << 0
             << QByteArray("[<V>1</V>][<V>2</V>]") << QByteArray();
         QTest::newRow("brackets each alone")
-            << QList<QByteArray>{"]", "x", "["} << 2 << QByteArray("]x[") << QByteArray();
+            << QList<QByteArray>{"]", "x", "["} << 2 << QByteArray("]x") << QByteArray("[");
+        QTest::newRow("two frames and a tail without a bracket")
+            << QList<QByteArray>{"[<V>1</V>][<V>2</V>]<V>3"} << 0
+            << QByteArray("[<V>1</V>][<V>2</V>]<V>3") << QByteArray();
     }
     void buffering()
     {
@@ -82,16 +85,19 @@ private slots:
     // A read that carried the start of the next frame along with the end of one used to
     // throw that start away, and with reads cut at the same place every frame after it lost
     // its first value: volts read 0 for good.
-    void readsAreTakenBracketByBracket()
+    void unfinishedFrameAfterTheLastBracketIsKept()
     {
         const QByteArray line = "[<V>640</V><I>560</I><R>16</R><S>40</S><M>0</M>]\r\n";
         ReceiveBuffer buffer;
-        QList<QByteArray> frames = buffer.appendRead(line + line + "[<V>640<");
-        QCOMPARE(frames.size(), 2);
+        QList<QByteArray> frames;
+        frames << *buffer.append(line + line + "[<V>640<");
+        QCOMPARE(buffer.text().toByteArray(), QByteArray("[<V>640<"));
         const QByteArray rest = line.mid(8) + line + line;
-        for (int i = 0; i < rest.size(); i += 8)
-            frames += buffer.appendRead(rest.mid(i, 8));
-        QCOMPARE(frames.size(), 5);
+        for (int i = 0; i < rest.size(); i += 8) {
+            if (auto frame = buffer.append(rest.mid(i, 8)))
+                frames << *frame;
+        }
+        QCOMPARE(frames.size(), 4);
         for (const QByteArray& frame : frames) {
             const RawFrame raw = FrameDecoder::decode(frame, 500);
             QVERIFY2(raw.complete && raw.v == 640 && raw.i == 560, frame.constData());
