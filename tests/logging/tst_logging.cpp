@@ -1,29 +1,24 @@
 #include "logging/LocaleForms.h"
-#include "logging/LogInterval.h"
 #include "logging/LogRecord.h"
 #include "logging/LogWriter.h"
 #include "logging/WebPagePublisher.h"
-#include "support/SettableClock.h"
+#include "support/WindowRig.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-Reading peaks(double volts, double amps, double watts, double rpm, double wind, qint16 mode)
+Reading peaks(qint16 mode)
 {
     Reading r;
-    r.PeakVolts = volts;
-    r.PeakAmps = amps;
-    r.PeakWatts = watts;
-    r.PeakRPM = rpm;
-    r.PeakWindSpeed = wind;
     r.Mode = mode;
     r.WattHours = 1234.567890123449;
+    r.PeakVolts = 13.2, r.PeakAmps = 4.75, r.PeakWatts = 62.7, r.PeakRPM = 312.5;
+    r.PeakWindSpeed = 6.3;
     return r;
 }
 
-const Reading example = peaks(13.2, 4.75, 62.7, 312.5, 6.3, 1);
+const Reading example = peaks(1);
 const QDateTime afternoon(QDate(2010, 3, 27), QTime(14, 30, 5));
 const QByteArray record = "<V>13.2</V><I>4.75</I><W>62.7</W><R>312.5</R><S>6.3</S><M>1</M>"
                           "<T>14:30</T>\r\n";
@@ -54,29 +49,12 @@ ProgramConfig allOutputs(const char* windUnits = "km/h")
 }
 
 // A program folder as installed: logs, html with a template, Excel.
-struct ProgramFolder
+struct ProgramFolder : WindowRig
 {
-    QTemporaryDir dir;
-    ProgramFolder()
-    {
-        for (const char* folder : {"logs", "html", "Excel"})
-            QDir(dir.path()).mkdir(QString::fromLatin1(folder));
-        write("html/template.asp", "<p><VV>V <MM> at <TT></p>");
-    }
-    QString path(const QString& relative = {}) const { return dir.filePath(relative); }
-    QByteArray bytes(const QString& relative) const
-    {
-        QFile file(path(relative));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    void write(const QString& relative, const QByteArray& bytes) const
-    {
-        QFile file(path(relative));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
+    ProgramFolder() { write("html/template.asp", "<p><VV>V <MM> at <TT></p>"); }
     LogWriter::Result tick(const ProgramConfig& config, const QDateTime& now) const
     {
-        return LogWriter::writeTick(dir.path(), example, config, now, QLocale::c());
+        return LogWriter::writeTick(path("."), example, config, now, QLocale::c());
     }
 };
 
@@ -87,70 +65,30 @@ class TestLogging : public QObject
     Q_OBJECT
 
 private slots:
+    // Tag order, number form, minutes rounded instead of cut, or the line end differing from
+    // what the history query reads back; "Load On" for a mode other than 1; a mode of 0
+    // losing its two tabs in the history line.
     void texts()
     {
-        // Tag order, number form, a zero-padded hour or the line end differing from what the
-        // history query reads back.
         QCOMPARE(LogRecord(example, QTime(14, 30, 59)), record);
-        QCOMPARE(LogRecord(peaks(0, 0, 0, 0, 0, 2), QTime(9, 5)),
-                 QByteArray("<V>0</V><I>0</I><W>0</W><R>0</R><S>0</S><M>2</M><T>09:05</T>\r\n"));
-        // Leading zeros would split one day's records over two file names.
-        QCOMPARE(DayStamp(QDate(2010, 3, 7)), QStringLiteral("2010_3_7"));
-        QCOMPARE(DayStamp(QDate(2010, 12, 25)), QStringLiteral("2010_12_25"));
-        QCOMPARE(ModeText(1), QStringLiteral("Load On"));
         QCOMPARE(ModeText(2), QString());
-        // An empty mode must still leave its two tabs: four in a row.
-        const QString time = QStringLiteral("14:30:05");
-        QCOMPARE(WebPagePublisher::historyLine(example, QStringLiteral("km/h"), time),
-                 historyLine("km/h", "Load On"));
-        QCOMPARE(WebPagePublisher::historyLine(peaks(13.2, 4.75, 62.7, 312.5, 6.3, 0),
-                                               QStringLiteral("km/h"), time),
+        QCOMPARE(WebPagePublisher::historyLine(peaks(0), "km/h", "14:30:05"),
                  historyLine("km/h", ""));
     }
 
-    void interval_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown"); // empty: refused
-        QTest::addColumn<int>("milliseconds");
-        // Clamped in the wrong order, timed from the typed value instead of the clamped one,
-        // fractions truncated, or text that is not a number accepted.
-        QTest::newRow("5 clamps up") << QString("5") << QString("10") << 10000;
-        QTest::newRow("1000 clamps down") << QString("1000") << QString("600") << 600000;
-        QTest::newRow("900 clamps down") << QString("900") << QString("600") << 600000;
-        QTest::newRow("60 stays as typed") << QString("60") << QString("60") << 60000;
-        QTest::newRow("12.5 keeps the fraction") << QString("12.5") << QString("12.5") << 12500;
-        QTest::newRow("30.5") << QString("30.5") << QString("30.5") << 30500;
-        QTest::newRow("abc refused") << QString("abc") << QString() << 0;
-        QTest::newRow("empty refused") << QString() << QString() << 0;
-    }
-    void interval()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        QFETCH(int, milliseconds);
-        const auto interval = LogInterval::fromDelay(typed);
-        QCOMPARE(interval.has_value(), !shown.isEmpty());
-        if (interval) {
-            QCOMPARE(interval->delayText, shown);
-            QCOMPARE(interval->milliseconds, milliseconds);
-        }
-    }
-
+    // The zone left in the time, or the C locale's "27 Mar 2010" put in a file name.
     void localeForms_data()
     {
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("morning");
         QTest::addColumn<QString>("historyFile");
-        // The zone left in the time, or the C locale's "27 Mar 2010" put in a file name.
-        QTest::newRow("C") << QLocale::c() << "09:05:03"
-                           << "html/history27_03_2010.txt";
-        QTest::newRow("en_US") << QLocale("en_US") << "9:05:03 AM"
-                               << "html/history3_27_10.txt";
-        QTest::newRow("en_GB") << QLocale("en_GB") << "09:05:03"
-                               << "html/history27_03_2010.txt";
-        QTest::newRow("de_DE") << QLocale("de_DE") << "09:05:03"
-                               << "html/history27.03.10.txt";
+        const auto row = [](const QLocale& locale, const char* morning, const char* file) {
+            QTest::newRow(qPrintable(locale.name())) << locale << QString(morning) << QString(file);
+        };
+        row(QLocale::c(), "09:05:03", "html/history27_03_2010.txt");
+        row(QLocale("en_US"), "9:05:03 AM", "html/history3_27_10.txt");
+        row(QLocale("en_GB"), "09:05:03", "html/history27_03_2010.txt");
+        row(QLocale("de_DE"), "09:05:03", "html/history27.03.10.txt");
     }
     void localeForms()
     {
@@ -161,9 +99,9 @@ private slots:
         QCOMPARE(WebPagePublisher::historyFile(locale, afternoon.date()), historyFile);
     }
 
+    // A locale with the zone first, in brackets or after a comma keeping a stray mark.
     void longTimeDropsTheZoneInEveryLocale()
     {
-        // A locale with the zone first, in brackets or after a comma keeping a stray mark.
         for (const QLocale& locale : QLocale::matchingLocales(
                  QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
             const QString format = LocaleForms::longTimeFormat(locale);
@@ -176,12 +114,12 @@ private slots:
         }
     }
 
+    // Only the first occurrence replaced, case-insensitive matching, no final CR LF, the
+    // running watt-hours rounded, or bytes that are not UTF-8 mangled.
     void page_data()
     {
         QTest::addColumn<QByteArray>("templateBytes");
         QTest::addColumn<QByteArray>("expected");
-        // Only the first occurrence replaced, case-insensitive matching, no final CR LF, or
-        // the running watt-hours rounded.
         QTest::newRow("no placeholders")
             << QByteArray("<p>plain</p>") << QByteArray("<p>plain</p>\r\n");
         QTest::newRow("empty") << QByteArray() << QByteArray("\r\n");
@@ -190,7 +128,6 @@ private slots:
         QTest::newRow("all eight") << QByteArray("<VV> <II> <WW> <WH> <RR> <SS> <TT> <MM>")
                                    << QByteArray("13.2 4.75 62.7 1234.56789012345 312.5 6.3 "
                                                  "14:30:05 Load On\r\n");
-        // Bytes that are not UTF-8 must reach the page unchanged.
         QTest::newRow("latin-1 kept") << QByteArray("\260C <SS>") << QByteArray("\260C 6.3\r\n");
     }
     void page()
@@ -201,9 +138,9 @@ private slots:
                  expected);
     }
 
+    // An installed page that silently never shows one of the values.
     void shippedTemplateUsesEveryPlaceholder()
     {
-        // An installed page that silently never shows one of the values.
         QFile file(QFINDTESTDATA("../../dist/html/template.asp"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray page = file.readAll();
@@ -213,46 +150,39 @@ private slots:
         QVERIFY(page.contains("http-equiv=\"refresh\""));
     }
 
-    void twoTicksOfADayWithTheUnitChanged()
+    // Web or spreadsheet files written although switched off; a second header, the old
+    // title rewritten, the page appended to instead of replaced, or a temporary page left.
+    void ticksOfADayWithTheUnitChanged()
     {
-        // A second header, the old title rewritten, the page appended to instead of replaced,
-        // or a temporary page left behind.
         ProgramFolder folder;
+        QVERIFY(folder.tick(ProgramConfig::defaults(), afternoon).ok());
+        QCOMPARE(QDir(folder.path("html")).entryList(QDir::Files), QStringList{"template.asp"});
+        QVERIFY(QDir(folder.path("Excel")).isEmpty());
         QVERIFY(folder.tick(allOutputs("km/h"), afternoon).ok());
         QVERIFY(folder.tick(allOutputs("m/s"), afternoon).ok());
-        QCOMPARE(folder.bytes("logs/2010_3_27.txt"), record + record);
-        QCOMPARE(folder.bytes("html/history27_03_2010.txt"),
+        QCOMPARE(folder.read("logs/2010_3_27.txt"), record + record + record);
+        QCOMPARE(folder.read("html/history27_03_2010.txt"),
                  historyLine("km/h", "Load On") + historyLine("m/s", "Load On"));
-        QCOMPARE(folder.bytes("html/log.asp"), QByteArray("<p>13.2V Load On at 14:30:05</p>\r\n"));
-        QCOMPARE(folder.bytes("Excel/2010_3_27.xls"), sheetHeader("km/h") + sheetRow + sheetRow);
+        QCOMPARE(folder.read("html/log.asp"), QByteArray("<p>13.2V Load On at 14:30:05</p>\r\n"));
+        QCOMPARE(folder.read("Excel/2010_3_27.xls"), sheetHeader("km/h") + sheetRow + sheetRow);
         QCOMPARE(QDir(folder.path("html")).entryList(QDir::Files),
                  QStringList({"history27_03_2010.txt", "log.asp", "template.asp"}));
     }
 
+    // A date taken once at start-up, or the new day's sheet without the current unit.
     void tickAfterMidnightStartsTheNewDay()
     {
-        // A date taken once at start-up, or the new day's sheet without the current unit.
         ProgramFolder folder;
-        SettableClock clock(QDateTime(QDate(2010, 12, 24), QTime(23, 59, 30)));
-        folder.tick(allOutputs("km/h"), clock.now());
-        clock.advanceSecs(60);
-        folder.tick(allOutputs("m/s"), clock.now());
-        QVERIFY(folder.bytes("logs/2010_12_24.txt").endsWith("<T>23:59</T>\r\n"));
-        QVERIFY(folder.bytes("logs/2010_12_25.txt").endsWith("<M>1</M><T>00:00</T>\r\n"));
-        QVERIFY(folder.bytes("Excel/2010_12_25.xls").startsWith(sheetHeader("m/s")));
-        QVERIFY(!folder.bytes("html/history25_12_2010.txt").isEmpty());
+        const QDateTime evening(QDate(2010, 12, 24), QTime(23, 59, 30));
+        folder.tick(allOutputs("km/h"), evening);
+        folder.tick(allOutputs("m/s"), evening.addSecs(60));
+        QVERIFY(folder.read("logs/2010_12_24.txt").endsWith("<T>23:59</T>\r\n"));
+        QVERIFY(folder.read("logs/2010_12_25.txt").endsWith("<M>1</M><T>00:00</T>\r\n"));
+        QVERIFY(folder.read("Excel/2010_12_25.xls").startsWith(sheetHeader("m/s")));
+        QVERIFY(!folder.read("html/history25_12_2010.txt").isEmpty());
     }
 
-    void switchedOffOutputsAreNotTouched()
-    {
-        // Web or spreadsheet files written although their setting is 0.
-        ProgramFolder folder;
-        QVERIFY(folder.tick(ProgramConfig::defaults(), afternoon).ok());
-        QCOMPARE(folder.bytes("logs/2010_3_27.txt"), record);
-        QCOMPARE(QDir(folder.path("html")).entryList(QDir::Files), QStringList{"template.asp"});
-        QVERIFY(QDir(folder.path("Excel")).isEmpty());
-    }
-
+    // A failed step that stops the later ones, creates a folder, or goes unnamed.
     void faults_data()
     {
         QTest::addColumn<QString>("fault");
@@ -260,20 +190,17 @@ private slots:
         QTest::addColumn<QStringList>("stillWritten");
         const QString log = "logs/2010_3_27.txt", page = "html/log.asp",
                       history = "html/history27_03_2010.txt", sheet = "Excel/2010_3_27.xls";
-        // Each: a failed step that stops the later ones, creates a folder, or goes unnamed.
-        QTest::newRow("no logs folder")
-            << "no logs" << log + ": folder logs is missing" << QStringList{page, history, sheet};
-        QTest::newRow("no html folder")
-            << "no html"
-            << history + ": folder html is missing; html/template.asp: folder html is missing"
-            << QStringList{log, sheet};
-        QTest::newRow("no template keeps the old page")
-            << "no template"
-            << "html/template.asp: file not found" << QStringList{log, history, sheet, page};
-        QTest::newRow("unwritable spreadsheet")
-            << "read-only Excel" << sheet + ": " << QStringList{log, page, history};
-        QTest::newRow("full disk under the log")
-            << "full log" << log + ": No space left on device" << QStringList{page, history, sheet};
+        const auto row = [](const char* fault, const QString& failures,
+                            const QStringList& stillWritten) {
+            QTest::newRow(fault) << QString(fault) << failures << stillWritten;
+        };
+        row("no logs", log + ": folder logs is missing", {page, history, sheet});
+        row("no html",
+            history + ": folder html is missing; html/template.asp: folder html is missing",
+            {log, sheet});
+        row("no template", "html/template.asp: file not found", {log, history, sheet, page});
+        row("read-only Excel", sheet + ": ", {log, page, history});
+        row("full log", log + ": No space left on device", {page, history, sheet});
     }
     void faults()
     {
@@ -299,11 +226,11 @@ private slots:
                      result.failures.size() == 1 + (fault == "no html"),
                  qPrintable(result.describe()));
         for (const QString& written : stillWritten)
-            QVERIFY2(!folder.bytes(written).isEmpty(), qPrintable(written));
+            QVERIFY2(!folder.read(written).isEmpty(), qPrintable(written));
         if (fault == "no logs" || fault == "no html")
             QVERIFY(!QFileInfo::exists(folder.path(fault.mid(3))));
         if (fault == "no template")
-            QCOMPARE(folder.bytes("html/log.asp"), QByteArray("earlier page"));
+            QCOMPARE(folder.read("html/log.asp"), QByteArray("earlier page"));
     }
 
 private:

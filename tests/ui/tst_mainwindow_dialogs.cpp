@@ -1,6 +1,6 @@
-#include "support/WindowRig.h"
 #include "config/CalibrationSettings.h"
 #include "config/ProgramConfig.h"
+#include "support/WindowRig.h"
 #include "ui/Calibrate.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgramSetup.h"
@@ -17,27 +17,24 @@ namespace {
 
 const QByteArray frame = "[<V>625</V><I>562</I><R>10</R><S>50</S><M>0</M>]";
 
-// Runs work against the modal dialog as soon as it is shown.
-template <class Dialog, class Work> void whenShown(Work work)
+std::unique_ptr<MainWindow> open(WindowRig& rig)
+{
+    rig.write("prog.cfg", ProgramConfig::defaults().fileText());
+    rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
+    return std::make_unique<MainWindow>(rig.services());
+}
+
+// Clicks the main window's button and runs work against the modal dialog it shows.
+template <class Dialog, class Work> void withDialog(MainWindow& w, const char* button, Work work)
 {
     QTimer::singleShot(0, [work] {
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         work(dialog);
+        dialog->template findChild<QPushButton*>("Command1")->click(); // Save
     });
+    w.findChild<QPushButton*>(button)->click();
 }
-
-struct Window
-{
-    explicit Window(WindowRig& rig)
-    {
-        rig.write("prog.cfg", ProgramConfig::defaults().fileText());
-        rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
-        w = std::make_unique<MainWindow>(rig.services());
-    }
-    QPushButton* button(const char* name) const { return w->findChild<QPushButton*>(name); }
-    std::unique_ptr<MainWindow> w;
-};
 
 } // namespace
 
@@ -51,22 +48,20 @@ private slots:
     void setupMovesThePortAndRebuildsTheList()
     {
         WindowRig rig;
-        Window win(rig);
+        auto w = open(rig);
         MemorySerialLink* link = rig.link();
         link->feed(frame);
         bool portClosedMeanwhile = false;
-        whenShown<ProgramSetup>([&](ProgramSetup* setup) {
+        withDialog<ProgramSetup>(*w, "Setup", [&](ProgramSetup* setup) {
             portClosedMeanwhile = !link->isOpen();
             setup->findChild<QLineEdit*>("PortNumber")->setText("3");
             setup->findChild<QCheckBox*>("DisplayRPM")->setChecked(false);
             setup->findChild<QCheckBox*>("DisplayWS")->setChecked(false);
-            setup->findChild<QPushButton*>("Command1")->click();
         });
-        win.button("Setup")->click();
         QVERIFY(portClosedMeanwhile);
         QVERIFY(link->isOpen());
         QCOMPARE(link->lastPortNumber, 3);
-        auto* list = win.w->findChild<QTreeWidget*>("ListView1");
+        auto* list = w->findChild<QTreeWidget*>("ListView1");
         QCOMPARE(list->topLevelItemCount(), 4);
         QCOMPARE(list->font().pointSize(), 24);
         QCOMPARE(list->topLevelItem(0)->text(1), QString("0.0"));
@@ -76,42 +71,38 @@ private slots:
     void setupWhileLoggingLeavesTheRunningInterval()
     {
         WindowRig rig;
-        Window win(rig);
-        win.button("StartLogging")->click();
-        whenShown<ProgramSetup>([](ProgramSetup* setup) {
+        auto w = open(rig);
+        w->findChild<QPushButton*>("StartLogging")->click();
+        withDialog<ProgramSetup>(*w, "Setup", [](ProgramSetup* setup) {
             setup->findChild<QLineEdit*>("LogDelay")->setText("30");
-            setup->findChild<QPushButton*>("Command1")->click();
         });
-        win.button("Setup")->click();
-        QCOMPARE(win.w->findChild<QLineEdit*>("delay")->text(), QString("30"));
-        QCOMPARE(win.w->findChild<QTimer*>("Timer1")->interval(), 60000);
-        QVERIFY(win.w->findChild<QTimer*>("Timer1")->isActive());
+        QCOMPARE(w->findChild<QLineEdit*>("delay")->text(), QString("30"));
+        QCOMPARE(w->findChild<QTimer*>("Timer1")->interval(), 60000);
+        QVERIFY(w->findChild<QTimer*>("Timer1")->isActive());
     }
 
-    // The dialog listens on its own port; saved dividers convert the main window's next frame
-    // on the port number it had before.
+    // The dialog listens on its own port while the main one is closed; saved dividers
+    // convert the main window's next frame on the port number it had before.
     void calibrationHasThePortAndItsDividersApplyAfter()
     {
         WindowRig rig;
-        Window win(rig);
+        auto w = open(rig);
         MemorySerialLink* mainLink = rig.link(0);
         QString rawShown;
-        whenShown<Calibrate>([&](Calibrate* dialog) {
+        withDialog<Calibrate>(*w, "CalibrateButton", [&](Calibrate* dialog) {
             QVERIFY(!mainLink->isOpen());
             MemorySerialLink* own = rig.link(1);
             QVERIFY(own && own->isOpen());
             own->feed(frame);
             rawShown = dialog->findChild<QLabel*>("txtBattV")->text();
             dialog->findChild<QLineEdit*>("BatteryVolts")->setText("25");
-            dialog->findChild<QPushButton*>("Command1")->click();
         });
-        win.button("CalibrateButton")->click();
         QCOMPARE(rawShown, QString("625"));
         QVERIFY(!rig.link(1)); // the dialog's port went with it
         QVERIFY(mainLink->isOpen());
         QCOMPARE(mainLink->lastPortNumber, 1);
         mainLink->feed(frame);
-        QCOMPARE(win.w->reading().Volts, 25.0);
+        QCOMPARE(w->reading().Volts, 25.0);
     }
 };
 

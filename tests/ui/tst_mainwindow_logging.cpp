@@ -1,6 +1,6 @@
-#include "support/WindowRig.h"
 #include "config/CalibrationSettings.h"
 #include "config/ProgramConfig.h"
+#include "support/WindowRig.h"
 #include "ui/Lamp.h"
 #include "ui/MainWindow.h"
 
@@ -22,15 +22,11 @@ struct Window
     QPushButton* start() const { return w->findChild<QPushButton*>("StartLogging"); }
     QPushButton* stop() const { return w->findChild<QPushButton*>("StopLogging"); }
     QTimer* timer1() const { return w->findChild<QTimer*>("Timer1"); }
-    bool loggingOn() const
+    // Logging on: the timer runs, the box and Start are disabled and Stop enabled.
+    bool logging(bool on) const
     {
-        return timer1()->isActive() && !delay()->isEnabled() && !start()->isEnabled() &&
-               stop()->isEnabled();
-    }
-    bool loggingOff() const
-    {
-        return !timer1()->isActive() && delay()->isEnabled() && start()->isEnabled() &&
-               !stop()->isEnabled();
+        return timer1()->isActive() == on && delay()->isEnabled() != on &&
+               start()->isEnabled() != on && stop()->isEnabled() == on;
     }
     // Runs one logging tick as the timer would.
     void tick() const { QMetaObject::invokeMethod(timer1(), "timeout"); }
@@ -38,11 +34,11 @@ struct Window
     std::unique_ptr<MainWindow> w;
 };
 
-// 12.1 V frames etc. at the default dividers: raw V is volts * 50.
-QByteArray frameAt(int rawV, int rawI = 562, int mode = 0)
+// At the default dividers raw V is volts * 50 and raw I 562 is 2.5 A.
+QByteArray frameAt(int rawV, int mode = 0)
 {
-    return "[<V>" + QByteArray::number(rawV) + "</V><I>" + QByteArray::number(rawI) +
-           "</I><R>10</R><S>50</S><M>" + QByteArray::number(mode) + "</M>]";
+    return "[<V>" + QByteArray::number(rawV) + "</V><I>562</I><R>10</R><S>50</S><M>" +
+           QByteArray::number(mode) + "</M>]";
 }
 
 } // namespace
@@ -52,97 +48,75 @@ class TestMainWindowLogging : public QObject
     Q_OBJECT
 
 private slots:
-    void startClampsTheInterval_data()
+    // Clamped in the wrong order, timed from the typed value instead of the clamped one,
+    // fractions truncated, text that is not a number accepted, or a message box at start-up.
+    void interval_data()
     {
+        QTest::addColumn<bool>("atStartUp"); // from LogOn and LogDelay, else typed and Start
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("ms");
-        QTest::newRow("5 becomes 10") << "5" << "10" << 10000;
-        QTest::newRow("1000 becomes 600") << "1000" << "600" << 600000;
-        QTest::newRow("60 stays") << "60" << "60" << 60000;
-        QTest::newRow("fractions count") << "12.5" << "12.5" << 12500;
+        QTest::addColumn<int>("ms"); // 0: logging stays off
+        const auto row = [](const char* name, bool atStartUp, const char* typed, const char* shown,
+                            int ms) {
+            QTest::newRow(name) << atStartUp << QString(typed) << QString(shown) << ms;
+        };
+        row("5 becomes 10", false, "5", "10", 10000);
+        row("1000 becomes 600", false, "1000", "600", 600000);
+        row("60 stays", false, "60", "60", 60000);
+        row("12.5 gives 12,500 ms", false, "12.5", "12.5", 12500);
+        row("abc refused", false, "abc", "abc", 0);
+        row("empty refused", false, "", "", 0);
+        row("LogOn 5", true, "5", "10", 10000);
+        row("LogOn 900", true, "900", "600", 600000);
+        row("LogOn 30.5", true, "30.5", "30.5", 30500);
+        row("LogOn letters: off, no message", true, "soon", "soon", 0);
     }
-    void startClampsTheInterval()
+    void interval()
     {
+        QFETCH(bool, atStartUp);
         QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        QFETCH(int, ms);
-        WindowRig rig;
-        Window win(rig);
-        QVERIFY(win.loggingOff());
-        win.delay()->setText(typed);
-        win.start()->click();
-        QVERIFY(win.loggingOn());
-        QCOMPARE(win.delay()->text(), shown);
-        QCOMPARE(win.timer1()->interval(), ms);
-        QVERIFY(rig.messages.shown.isEmpty());
-        win.stop()->click();
-        QVERIFY(win.loggingOff());
-    }
-
-    // Only text that is not a number is refused, with the message and nothing changed.
-    void startRefusesTextThatIsNotANumber_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::newRow("letters") << "abc";
-        QTest::newRow("empty") << "";
-    }
-    void startRefusesTextThatIsNotANumber()
-    {
-        QFETCH(QString, typed);
-        WindowRig rig;
-        Window win(rig);
-        win.delay()->setText(typed);
-        win.start()->click();
-        QCOMPARE(rig.messages.shown,
-                 QStringList{"Invalid delay period, needs to be a number between 10 and 600"});
-        QVERIFY(win.loggingOff());
-        QCOMPARE(win.delay()->text(), typed);
-    }
-
-    void automaticStartAtStartUp_data()
-    {
-        QTest::addColumn<QString>("logDelay");
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("ms");
-        QTest::newRow("5") << "5" << true << "10" << 10000;
-        QTest::newRow("900") << "900" << true << "600" << 600000;
-        QTest::newRow("30.5") << "30.5" << true << "30.5" << 30500;
-        QTest::newRow("letters: off, no message") << "soon" << false << "soon" << 0;
-    }
-    void automaticStartAtStartUp()
-    {
-        QFETCH(QString, logDelay);
-        QFETCH(bool, on);
         QFETCH(QString, shown);
         QFETCH(int, ms);
         WindowRig rig;
         ProgramConfig program = ProgramConfig::defaults();
-        program.LogOn = "1";
-        program.LogDelay = logDelay;
+        program.LogOn = atStartUp ? "1" : "0";
+        program.LogDelay = atStartUp ? typed : "60";
         Window win(rig, program);
-        QCOMPARE(win.loggingOn(), on);
+        if (!atStartUp) {
+            QVERIFY(win.logging(false));
+            win.delay()->setText(typed);
+            win.start()->click();
+        }
+        QVERIFY(win.logging(ms > 0));
         QCOMPARE(win.delay()->text(), shown);
-        if (on)
+        const QString refused = "Invalid delay period, needs to be a number between 10 and 600";
+        QCOMPARE(rig.messages.shown, !atStartUp && !ms ? QStringList{refused} : QStringList());
+        if (ms) {
             QCOMPARE(win.timer1()->interval(), ms);
-        QVERIFY(rig.messages.shown.isEmpty());
+            win.stop()->click();
+            QVERIFY(win.logging(false));
+        }
     }
 
-    // Each record holds the peaks of its own interval, in the file of the tick's day.
+    // Each record holds the peaks of its own interval, in the file of the tick's day: frames
+    // before Start and before a Stop count for nothing; an interval without frames writes
+    // zeros with the last mode.
     void ticksWritePeaksPerIntervalAndDay()
     {
         WindowRig rig;
         Window win(rig);
         rig.clock.set(QDateTime(QDate(2010, 3, 7), QTime(23, 58, 30)));
-        rig.link()->feed(frameAt(700)); // before Start: must not count
+        rig.link()->feed(frameAt(700));
+        win.start()->click();
+        rig.link()->feed(frameAt(710));
+        win.stop()->click();
         win.start()->click();
         for (int rawV : {605, 630, 615}) // 12.1, 12.6, 12.3 V
-            rig.link()->feed(frameAt(rawV, 562, 1));
+            rig.link()->feed(frameAt(rawV, 1));
         rig.clock.set(QDateTime(QDate(2010, 3, 7), QTime(23, 59, 30)));
         win.tick();
         rig.clock.set(QDateTime(QDate(2010, 3, 8), QTime(0, 0, 30)));
-        win.tick(); // no frames in this interval: zeros and the last mode
+        win.tick();
         QCOMPARE(rig.read("logs/2010_3_7.txt"),
                  QByteArray("<V>12.6</V><I>2.5</I><W>31.5</W><R>150</R><S>20</S><M>1</M>"
                             "<T>23:59</T>\r\n"));
@@ -151,28 +125,13 @@ private slots:
         QCOMPARE(win.w->findChild<Lamp*>("BlinkLog")->state(), Lamp::State::Red);
     }
 
-    // Peaks gathered before Stop belong to no record once logging starts again.
-    void stopThenStartDiscardsOldPeaks()
-    {
-        WindowRig rig;
-        Window win(rig);
-        win.start()->click();
-        rig.link()->feed(frameAt(700));
-        win.stop()->click();
-        win.start()->click();
-        rig.link()->feed(frameAt(605));
-        win.tick();
-        QVERIFY(rig.read("logs/2010_3_7.txt").startsWith("<V>12.1</V>"));
-    }
-
     // A missing folder costs only that output: the record is still written, one status line
     // names the folder, the lamp turns amber, and the next good tick clears both.
     void missingFolderIsReportedAndOthersStillWritten()
     {
         WindowRig rig;
         ProgramConfig program = ProgramConfig::defaults();
-        program.Savehtml = "1";
-        program.SaveExcel = "1";
+        program.Savehtml = program.SaveExcel = "1";
         Window win(rig, program);
         QDir(rig.path("html")).removeRecursively();
         win.start()->click();
