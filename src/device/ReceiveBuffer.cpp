@@ -23,21 +23,22 @@ std::optional<QByteArray> ReceiveBuffer::append(QByteArrayView received)
     if (const qsizetype close = lastIndexOf(received, ']'); close >= 0)
         m_lastClose = offset + close;
 
+    std::optional<QByteArray> frame;
     if (m_lastOpen >= 0 && m_lastClose >= 0) {
         // An unfinished frame after the last "]" stays; the rest is the frame.
         qsizetype keep = m_data.size();
         if (m_lastOpen > m_lastClose)
             keep = m_data.indexOf('[', m_lastClose + 1);
-        QByteArray frame = m_data.mid(m_start, keep - m_start);
+        frame = m_data.mid(m_start, keep - m_start);
         m_data = m_data.mid(keep);
         m_start = 0;
         m_lastClose = -1;
         m_lastOpen = m_data.isEmpty() ? -1 : m_data.lastIndexOf('[');
-        return frame;
     }
+    // What stays has no complete pair of brackets, whether or not a frame went out.
     if (size() > Cap)
         dropOldest();
-    return std::nullopt;
+    return frame;
 }
 
 QByteArrayView ReceiveBuffer::text() const

@@ -82,6 +82,21 @@ private slots:
         QCOMPARE(kept.size(), 0);
     }
 
+    // Regression: the unfinished text kept after a frame was not capped, so one long read of
+    // noise after a stray "]" stayed whole in the buffer (found by fuzz_receive).
+    void unfinishedTextAfterAFrameIsCapped()
+    {
+        ReceiveBuffer buffer;
+        QVERIFY(!buffer.append("<M>0</M>]"));
+        const auto frame = buffer.append("[" + QByteArray(ReceiveBuffer::Cap, 'x') + "tail");
+        QVERIFY(frame);
+        QCOMPARE(*frame, QByteArray("<M>0</M>]"));
+        QCOMPARE(buffer.size(), ReceiveBuffer::Cap);
+        QVERIFY(buffer.text().endsWith("xtail"));
+        // The "[" went out with the oldest text, so a "]" alone completes nothing.
+        QVERIFY(!buffer.append("]"));
+    }
+
     // A read that carried the start of the next frame along with the end of one used to
     // throw that start away, and with reads cut at the same place every frame after it lost
     // its first value: volts read 0 for good.
