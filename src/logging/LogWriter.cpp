@@ -13,7 +13,12 @@ QString LogWriter::Result::describe() const
     QStringList parts;
     for (const OutputFailure& failure : failures)
         parts << failure.text();
-    return parts.join(QStringLiteral("; "));
+    QString text = parts.join(QStringLiteral("; "));
+    if (dropped)
+        text += QStringLiteral(" (too many records waiting: the oldest were dropped)");
+    else if (kept)
+        text += QStringLiteral(" (records kept until they can be written)");
+    return text;
 }
 
 QString LogWriter::logFile(const QDate& date)
@@ -23,20 +28,28 @@ QString LogWriter::logFile(const QDate& date)
 
 LogWriter::Result LogWriter::writeTick(const QString& programDir, const Reading& reading,
                                        const ProgramConfig& config, const QDateTime& now,
-                                       const QLocale& locale)
+                                       const QLocale& locale, OutputBacklog* backlog)
 {
     // The date is taken once, so a tick just after midnight writes every file of the new day.
     const QDate date = now.date();
     Result result;
-    OutputFile(programDir, logFile(date)).append(LogRecord(reading, now.time()), result.failures);
+    OutputBacklog::append(backlog, OutputFile(programDir, logFile(date)),
+                          LogRecord(reading, now.time()), result.failures);
 
     if (ProgramConfig::isOn(config.Savehtml)) {
-        WebPagePublisher::publish(programDir, reading, config.WSUnits, now, locale,
-                                  result.failures);
+        WebPagePublisher::publish(programDir, reading, config.WSUnits, now, locale, result.failures,
+                                  backlog);
     }
     if (ProgramConfig::isOn(config.SaveExcel)) {
         SpreadsheetFile::appendRow(programDir, reading, config.WSUnits, date,
-                                   LocaleForms::longTime(locale, now.time()), result.failures);
+                                   LocaleForms::longTime(locale, now.time()), result.failures,
+                                   backlog);
+    }
+    if (backlog) {
+        // Files this tick did not write, such as yesterday's, still get their held lines.
+        backlog->flush(result.failures);
+        result.kept = !backlog->isEmpty();
+        result.dropped = backlog->dropped();
     }
     return result;
 }

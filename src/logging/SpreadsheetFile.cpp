@@ -39,14 +39,15 @@ QByteArray SpreadsheetFile::row(const Reading& reading, const QString& longTime)
 
 void SpreadsheetFile::appendRow(const QString& programDir, const Reading& reading,
                                 const QString& windUnits, const QDate& date,
-                                const QString& longTime, QList<OutputFailure>& failures)
+                                const QString& longTime, QList<OutputFailure>& failures,
+                                OutputBacklog* backlog)
 {
     // Tested on every tick, so a file deleted during the day comes back with a header. Header
     // and row go out in one write: a failure then cannot leave a header without its row.
     const OutputFile file(programDir, fileName(date));
     QByteArray bytes;
-    if (!file.exists())
+    if (!file.exists() && !(backlog && backlog->holds(file.relativePath())))
         bytes = header(windUnits) + lineEnd;
     bytes += row(reading, longTime) + lineEnd;
-    file.append(bytes, failures);
+    OutputBacklog::append(backlog, file, bytes, failures);
 }

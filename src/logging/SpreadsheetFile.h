@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutputBacklog.h"
 #include "OutputFailure.h"
 #include "device/Reading.h"
 
@@ -21,8 +22,9 @@ public:
     static QByteArray header(const QString& windUnits);
     static QByteArray row(const Reading& reading, const QString& longTime);
 
-    // Appends a row, with the header first when the day's file does not exist yet.
+    // Appends a row, with the header first when the day's file does not exist yet and the
+    // backlog holds no header for it.
     static void appendRow(const QString& programDir, const Reading& reading,
                           const QString& windUnits, const QDate& date, const QString& longTime,
-                          QList<OutputFailure>& failures);
+                          QList<OutputFailure>& failures, OutputBacklog* backlog = nullptr);
 };

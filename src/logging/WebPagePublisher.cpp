@@ -57,11 +57,12 @@ QByteArray WebPagePublisher::page(QByteArray templateBytes, const Reading& readi
 
 void WebPagePublisher::publish(const QString& programDir, const Reading& reading,
                                const QString& windUnits, const QDateTime& now,
-                               const QLocale& locale, QList<OutputFailure>& failures)
+                               const QLocale& locale, QList<OutputFailure>& failures,
+                               OutputBacklog* backlog)
 {
     const QString longTime = LocaleForms::longTime(locale, now.time());
-    OutputFile(programDir, historyFile(locale, now.date()))
-        .append(historyLine(reading, windUnits, longTime), failures);
+    OutputBacklog::append(backlog, OutputFile(programDir, historyFile(locale, now.date())),
+                          historyLine(reading, windUnits, longTime), failures);
 
     QByteArray templateBytes;
     if (!OutputFile(programDir, templateFile()).read(&templateBytes, failures))

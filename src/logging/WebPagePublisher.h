@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutputBacklog.h"
 #include "OutputFailure.h"
 #include "device/Reading.h"
 
@@ -29,8 +30,9 @@ public:
                            const QString& longTime);
 
     // Appends the history line, then reads the template and replaces log.asp. A missing
-    // template leaves the old page in place.
+    // template leaves the old page in place. A history line that cannot be appended waits
+    // in the backlog, when there is one.
     static void publish(const QString& programDir, const Reading& reading, const QString& windUnits,
-                        const QDateTime& now, const QLocale& locale,
-                        QList<OutputFailure>& failures);
+                        const QDateTime& now, const QLocale& locale, QList<OutputFailure>& failures,
+                        OutputBacklog* backlog = nullptr);
 };

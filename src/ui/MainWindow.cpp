@@ -210,8 +210,14 @@ void MainWindow::LoadConfiguration()
     rebuildList();
     ConfigReport calibrationReport;
     m_live.setCalibration(CalibrationSettings::load(m_services.programDir, &calibrationReport));
-    setStatus(StatusSource::ProgramFile, programReport.describe());
-    setStatus(StatusSource::CalibrationFile, calibrationReport.describe());
+    // A file that could not be created at start-up has been said once already.
+    const auto said = [this](const ConfigReport& report) {
+        const bool told = report.fileMissing
+                          && m_statusLines.value(StatusSource::FirstStart).contains(report.fileName);
+        return told ? QString() : report.describe();
+    };
+    setStatus(StatusSource::ProgramFile, said(programReport));
+    setStatus(StatusSource::CalibrationFile, said(calibrationReport));
 }
 
 void MainWindow::rebuildList()
@@ -335,7 +341,8 @@ void MainWindow::LoggingTick()
     m_BlinkLog->setState(Lamp::State::Red);
     m_Timer2.start();
     const LogWriter::Result result = LogWriter::writeTick(
-        m_services.programDir, m_live.reading(), m_config, m_services.clock->now(), QLocale());
+        m_services.programDir, m_live.reading(), m_config, m_services.clock->now(), QLocale(),
+        &m_backlog);
     // A record that could not be written in full keeps the lamp amber until one is.
     if (!result.ok())
         m_BlinkLog->setState(Lamp::State::Error);

@@ -5,6 +5,7 @@
 #include "device/LiveReading.h"
 #include "device/ReceiveBuffer.h"
 #include "logging/LogInterval.h"
+#include "logging/OutputBacklog.h"
 #include "ui/AppServices.h"
 
 #include <QMap>
@@ -73,6 +74,8 @@ private:
     ProgramConfig m_config;
     LiveReading m_live;
     ReceiveBuffer m_buffer;
+    // Records the disk could not take yet, written by a later tick.
+    OutputBacklog m_backlog;
     std::unique_ptr<SerialLink> m_MSComm1;
     int m_portNumber = 1;
     bool m_portWasLost = false;
