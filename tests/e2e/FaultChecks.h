@@ -20,6 +20,8 @@
 namespace FaultChecks {
 
 inline constexpr int IntervalMs = 10000;
+// A sanitized build on a busy machine can take long to show its first window.
+inline constexpr int StartupMs = 60000;
 inline const QString Live = QStringLiteral("Wendro  ");
 inline const QString Waiting = QStringLiteral("Wendro - Waiting for Signal");
 inline const QRegularExpression
@@ -84,7 +86,7 @@ inline QString startProgram(E2eRig& rig)
 {
     if (!rig.startProgram())
         return "the program did not start";
-    if (rig.waitForTitle(Live, Waiting, 20000).isEmpty())
+    if (rig.waitForTitle(Live, Waiting, StartupMs).isEmpty())
         return "no live values: " + rig.windowTitles().join(" | ");
     rig.markShown();
     return {};

@@ -17,7 +17,7 @@ private slots:
         QVERIFY(rig.startProgram());
 
         const QString waiting = "Wendro - Waiting for Signal";
-        const QString first = rig.waitForTitle("Wendro  ", waiting, 15000);
+        const QString first = rig.waitForTitle("Wendro  ", waiting, 60000);
         QVERIFY2(!first.isEmpty(), qPrintable(rig.windowTitles().join(" | ")));
         QVERIFY(first.endsWith("A"));
 

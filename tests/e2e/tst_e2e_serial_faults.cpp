@@ -26,7 +26,7 @@ private slots:
         QVERIFY(rig.startSim({"--garbage-bytes", QString::number(garbage), "--fast", "--replay",
                               rig.path("frames.txt"), "--seed", "11"}));
         QVERIFY(rig.startProgram());
-        QVERIFY(!rig.waitForTitle("Wendro ", {}, 20000).isEmpty());
+        QVERIFY(!rig.waitForTitle("Wendro ", {}, StartupMs).isEmpty());
 
         int copies = 0;
         while (rig.programRunning() && rig.programBytesRead() < garbage &&
