@@ -1,7 +1,5 @@
-#include "common/SystemClock.h"
-#include "device/QtSerialLink.h"
 #include "ui/MainWindow.h"
-#include "ui/MessageBoxMessages.h"
+#include "ui/RealServices.h"
 
 #include <QApplication>
 
@@ -11,16 +9,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Wendro"));
 
     // Everything the program keeps lives beside the binary.
-    const QString programDir = QCoreApplication::applicationDirPath();
-    SystemClock clock;
-    MessageBoxMessages messages;
-    AppServices services;
-    services.programDir = programDir;
-    services.clock = &clock;
-    services.messages = &messages;
-    services.makeLink = [programDir] { return std::make_unique<QtSerialLink>(programDir); };
+    const RealServices real(QCoreApplication::applicationDirPath());
 
-    MainWindow window(services);
+    MainWindow window(real.services());
     window.show();
     return app.exec();
 }

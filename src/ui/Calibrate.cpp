@@ -207,13 +207,7 @@ void Calibrate::buildControls()
     contentLayout->addWidget(separator(content));
     contentLayout->addLayout(buttons);
 
-    m_status = new StatusLine(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addWidget(content);
-    layout->addWidget(m_status);
+    m_status = StatusLine::belowContent(this, content);
 }
 
 void Calibrate::Open()

@@ -1,5 +1,7 @@
 #include "StatusLine.h"
 
+#include <QVBoxLayout>
+
 StatusLine::StatusLine(QWidget* parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("status"));
@@ -10,6 +12,18 @@ StatusLine::StatusLine(QWidget* parent) : QLabel(parent)
         "QLabel { background: #fff4c2; color: #3a2a00; border-top: 1px solid #c9b66b; "
         "padding: 3px; }"));
     hide();
+}
+
+StatusLine* StatusLine::belowContent(QWidget* dialog, QWidget* content)
+{
+    auto* status = new StatusLine(dialog);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(content);
+    layout->addWidget(status);
+    return status;
 }
 
 void StatusLine::setLine(int source, const QString& text)

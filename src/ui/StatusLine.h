@@ -15,6 +15,10 @@ public:
     explicit StatusLine(QWidget* parent = nullptr);
     void setLine(int source, const QString& text);
 
+    // Lays out a dialog as its content over a status line at its foot, at a fixed size, and
+    // returns that status line.
+    static StatusLine* belowContent(QWidget* dialog, QWidget* content);
+
     // What a configuration reader met, limited to the keys the window uses; empty when
     // nothing is wrong.
     static QString configProblem(ConfigReport report, const QStringList& usedKeys = {});

@@ -1,10 +1,8 @@
 // wendro-dialog-shot: shows the calibration or setup dialog for a program folder, with the
 // real serial port and message boxes, as the main window's buttons would.
-#include "common/SystemClock.h"
-#include "device/QtSerialLink.h"
 #include "ui/Calibrate.h"
-#include "ui/MessageBoxMessages.h"
 #include "ui/ProgramSetup.h"
+#include "ui/RealServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,19 +26,13 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    SystemClock clock;
-    MessageBoxMessages messages;
-    AppServices services;
-    services.programDir = programDir;
-    services.clock = &clock;
-    services.messages = &messages;
-    services.makeLink = [programDir] { return std::make_unique<QtSerialLink>(programDir); };
+    const RealServices real(programDir);
 
     std::unique_ptr<QDialog> dialog;
     if (which == QLatin1String("calibrate"))
-        dialog = std::make_unique<Calibrate>(services);
+        dialog = std::make_unique<Calibrate>(real.services());
     else
-        dialog = std::make_unique<ProgramSetup>(services);
+        dialog = std::make_unique<ProgramSetup>(real.services());
     const int result = dialog->exec();
     QTextStream(stdout) << (result == QDialog::Accepted ? "saved\n" : "closed without saving\n");
     return 0;
