@@ -37,18 +37,15 @@ QFrame* separator(QWidget* parent)
 } // namespace
 
 Calibrate::Calibrate(const AppServices& services, QWidget* parent)
-    : QDialog(parent), m_services(services), m_MSComm2(m_services.makeLink())
+    : QDialog(parent), m_services(services),
+      m_port(m_services.makeLink(), QStringLiteral("MSComm2"), this)
 {
-    m_MSComm2->setObjectName(QStringLiteral("MSComm2"));
     setWindowTitle(QStringLiteral("Calibration"));
     buildControls();
 
-    m_portRetry.setParent(this);
-    m_portRetry.setObjectName(QStringLiteral("PortRetry"));
-    m_portRetry.setInterval(PortRetryMs);
-    connect(&m_portRetry, &QTimer::timeout, this, &Calibrate::retryPort);
-    connect(m_MSComm2.get(), &SerialLink::dataArrived, this, &Calibrate::Receive);
-    connect(m_MSComm2.get(), &SerialLink::disconnected, this, &Calibrate::onDisconnected);
+    connect(&m_port, &PortKeeper::frameArrived, this, &Calibrate::showFrame);
+    connect(&m_port, &PortKeeper::problemChanged, this,
+            [this](const QString& text) { setStatus(StatusSource::Port, text); });
     connect(m_Command2, &QPushButton::clicked, this, &Calibrate::Zero);
     connect(m_Command1, &QPushButton::clicked, this, &Calibrate::SaveCalibration);
     connect(m_Command6, &QPushButton::clicked, this, &QDialog::reject);
@@ -234,8 +231,8 @@ void Calibrate::Open()
     // is still hidden here, so it does not count itself.
     m_status->setFixedWidth(layout()->sizeHint().width());
     setStatus(StatusSource::ProgramFile,
-              StatusLine::configProblem(programReport, {QString::fromLatin1(K::Port),
-                                                        QString::fromLatin1(K::WSUnits)}));
+              StatusLine::configProblem(
+                  programReport, {QString::fromLatin1(K::Port), QString::fromLatin1(K::WSUnits)}));
     setStatus(StatusSource::CalibrationFile, StatusLine::configProblem(calibrationReport));
     openPort();
     fillControls(settings);
@@ -258,48 +255,7 @@ void Calibrate::openPort()
                                  "closed. Set it in Program Setup."));
         return;
     }
-    // The retry timer runs while the dialog wants the port: it reopens a lost device and
-    // moves to a COM<N> link that appears after the port fell back to ttyS.
-    m_portRetry.start();
-    if (m_MSComm2->open(*m_Port)) {
-        m_portWasLost = false;
-        setStatus(StatusSource::Port, {});
-        return;
-    }
-    const QString lost = m_portWasLost
-                             ? QStringLiteral("COM%1: device disconnected. ").arg(*m_Port)
-                             : QString();
-    setStatus(StatusSource::Port, lost + m_MSComm2->problem() +
-                                      QStringLiteral(" Trying again every 5 seconds."));
-}
-
-void Calibrate::closePort()
-{
-    m_portRetry.stop();
-    m_MSComm2->close();
-}
-
-void Calibrate::retryPort()
-{
-    if (m_MSComm2->isOpen() && !m_MSComm2->betterDeviceAvailable())
-        return;
-    openPort();
-}
-
-void Calibrate::onDisconnected()
-{
-    m_portWasLost = true;
-    setStatus(StatusSource::Port,
-              QStringLiteral("COM%1: device disconnected. Trying again every 5 seconds.")
-                  .arg(m_Port.value_or(0)));
-}
-
-void Calibrate::Receive()
-{
-    const QByteArray received = m_MSComm2->readAll();
-    m_MSComm2->discardWaiting();
-    if (const auto frame = m_buffer.append(received))
-        showFrame(*frame);
+    m_port.open(*m_Port);
 }
 
 void Calibrate::showFrame(const QByteArray& frame)
@@ -381,7 +337,7 @@ void Calibrate::SaveCalibration()
 void Calibrate::done(int result)
 {
     // Saved, exited or closed by the title bar: the port goes back to the main window.
-    closePort();
+    m_port.close();
     QDialog::done(result);
 }
 

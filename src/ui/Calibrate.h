@@ -1,11 +1,10 @@
 #pragma once
 
-#include "device/ReceiveBuffer.h"
 #include "ui/AppServices.h"
 #include "ui/CalibrationReadout.h"
+#include "ui/PortKeeper.h"
 
 #include <QDialog>
-#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -30,7 +29,7 @@ public:
     // Everything the status line shows now, one problem a line; empty when all is well.
     QString statusText() const;
 
-    static constexpr int PortRetryMs = 5000;
+    static constexpr int PortRetryMs = PortKeeper::RetryMs;
 
 public slots:
     void done(int result) override;
@@ -43,10 +42,6 @@ private:
     void fillControls(const CalibrationSettings& settings);
 
     void openPort();
-    void closePort();
-    void retryPort();
-    void onDisconnected();
-    void Receive();
     void showFrame(const QByteArray& frame);
     void Zero();
     void SaveCalibration();
@@ -56,13 +51,11 @@ private:
     int textWidth(const char* sample) const;
 
     AppServices m_services;
-    std::unique_ptr<SerialLink> m_MSComm2;
-    ReceiveBuffer m_buffer;
+    PortKeeper m_port;
     CalibrationReadout m_readout;
     std::optional<int> m_Port;
     QString m_WSUnits;
     double m_VoltOffset = 0;
-    bool m_portWasLost = false;
 
     QLabel* m_txtBattV = nullptr;
     QLabel* m_txtShuntV = nullptr;
@@ -82,6 +75,4 @@ private:
     QPushButton* m_Command2 = nullptr;
     QPushButton* m_Command6 = nullptr;
     StatusLine* m_status = nullptr;
-
-    QTimer m_portRetry;
 };

@@ -27,16 +27,16 @@ constexpr int ClientHeight = 4500;
 } // namespace
 
 MainWindow::MainWindow(AppServices services, QWidget* parent)
-    : QWidget(parent), m_services(std::move(services)), m_MSComm1(m_services.makeLink())
+    : QWidget(parent), m_services(std::move(services)),
+      m_port(m_services.makeLink(), QStringLiteral("MSComm1"), this)
 {
-    m_MSComm1->setObjectName(QStringLiteral("MSComm1"));
     if (const QScreen* screen = QWidget::screen())
         m_dpi = screen->logicalDotsPerInchY();
     buildControls();
 
     // Members with the window as parent, so they can be found by name like the controls;
     // they are destroyed before the window and leave its child list on their own.
-    for (QTimer* timer : {&m_Timer1, &m_Timer2, &m_Timer3, &m_portRetry})
+    for (QTimer* timer : {&m_Timer1, &m_Timer2, &m_Timer3})
         timer->setParent(this);
     m_Timer1.setObjectName(QStringLiteral("Timer1"));
     m_Timer1.setInterval(1000);
@@ -45,15 +45,13 @@ MainWindow::MainWindow(AppServices services, QWidget* parent)
     m_Timer2.setSingleShot(true);
     m_Timer3.setObjectName(QStringLiteral("Timer3"));
     m_Timer3.setInterval(5000);
-    m_portRetry.setObjectName(QStringLiteral("PortRetry"));
-    m_portRetry.setInterval(PortRetryMs);
 
     connect(&m_Timer1, &QTimer::timeout, this, &MainWindow::LoggingTick);
     connect(&m_Timer2, &QTimer::timeout, this, &MainWindow::resetLamps);
     connect(&m_Timer3, &QTimer::timeout, this, &MainWindow::wattHourStep);
-    connect(&m_portRetry, &QTimer::timeout, this, &MainWindow::retryPort);
-    connect(m_MSComm1.get(), &SerialLink::dataArrived, this, &MainWindow::onDataArrived);
-    connect(m_MSComm1.get(), &SerialLink::disconnected, this, &MainWindow::onDisconnected);
+    connect(&m_port, &PortKeeper::frameArrived, this, &MainWindow::handleFrame);
+    connect(&m_port, &PortKeeper::problemChanged, this,
+            [this](const QString& text) { setStatus(StatusSource::Port, text); });
     connect(m_StartLogging, &QPushButton::clicked, this, &MainWindow::startLoggingClicked);
     connect(m_StopLogging, &QPushButton::clicked, this, &MainWindow::stopLogging);
     connect(m_ShowLogs, &QPushButton::clicked, this, &MainWindow::showLogs);
@@ -178,7 +176,7 @@ void MainWindow::startUp()
     createMissingConfigFiles();
     LoadConfiguration();
     m_Timer3.start();
-    openPort(m_config.portNumber().value_or(1));
+    m_port.open(m_config.portNumber().value_or(1));
     // Automatic start: quietly stays off when the interval is not a number.
     if (ProgramConfig::isOn(m_config.LogOn)) {
         if (const auto interval = LogInterval::fromDelay(m_delay->text()))
@@ -190,8 +188,7 @@ void MainWindow::createMissingConfigFiles()
 {
     const QString dir = m_services.programDir;
     const QStringList notes = {
-        ConfigFile::createIfMissing(ProgramConfig::path(dir),
-                                    ProgramConfig::defaults().fileText()),
+        ConfigFile::createIfMissing(ProgramConfig::path(dir), ProgramConfig::defaults().fileText()),
         ConfigFile::createIfMissing(CalibrationSettings::path(dir),
                                     CalibrationSettings::defaults().fileText())};
     QStringList said;
@@ -212,8 +209,8 @@ void MainWindow::LoadConfiguration()
     m_live.setCalibration(CalibrationSettings::load(m_services.programDir, &calibrationReport));
     // A file that could not be created at start-up has been said once already.
     const auto said = [this](const ConfigReport& report) {
-        const bool told = report.fileMissing
-                          && m_statusLines.value(StatusSource::FirstStart).contains(report.fileName);
+        const bool told = report.fileMissing &&
+                          m_statusLines.value(StatusSource::FirstStart).contains(report.fileName);
         return told ? QString() : report.describe();
     };
     setStatus(StatusSource::ProgramFile, said(programReport));
@@ -223,8 +220,7 @@ void MainWindow::LoadConfiguration()
 void MainWindow::rebuildList()
 {
     m_ListView1->clear();
-    m_ListView1->setFont(
-        QFont(QStringLiteral("Arial"), LiveDisplay::listFontPointSize(m_config)));
+    m_ListView1->setFont(QFont(QStringLiteral("Arial"), LiveDisplay::listFontPointSize(m_config)));
     m_ListView1->setColumnWidth(0, tw(1));
     m_ListView1->setColumnWidth(1, tw(1500));
     m_ListView1->setColumnWidth(2, tw(2600));
@@ -247,53 +243,6 @@ void MainWindow::showRows(const QVector<LiveDisplay::Row>& rows)
         item->setText(1, rows[i].value + QLatin1Char(' '));
         item->setText(2, rows[i].label);
     }
-}
-
-void MainWindow::openPort(int portNumber)
-{
-    m_portNumber = portNumber;
-    // The retry timer keeps running while the port should be open: it reopens a lost
-    // device and moves to a COM<N> link that appears after the port fell back to ttyS.
-    m_portRetry.start();
-    if (m_MSComm1->open(portNumber)) {
-        m_portWasLost = false;
-        setStatus(StatusSource::Port, {});
-        return;
-    }
-    const QString lost = m_portWasLost
-                             ? QStringLiteral("COM%1: device disconnected. ").arg(portNumber)
-                             : QString();
-    setStatus(StatusSource::Port, lost + m_MSComm1->problem() +
-                                      QStringLiteral(" Trying again every 5 seconds."));
-}
-
-void MainWindow::closePort()
-{
-    m_portRetry.stop();
-    m_MSComm1->close();
-}
-
-void MainWindow::retryPort()
-{
-    if (m_MSComm1->isOpen() && !m_MSComm1->betterDeviceAvailable())
-        return;
-    openPort(m_portNumber);
-}
-
-void MainWindow::onDisconnected()
-{
-    m_portWasLost = true;
-    setStatus(StatusSource::Port,
-              QStringLiteral("COM%1: device disconnected. Trying again every 5 seconds.")
-                  .arg(m_portNumber));
-}
-
-void MainWindow::onDataArrived()
-{
-    const QByteArray received = m_MSComm1->readAll();
-    m_MSComm1->discardWaiting();
-    if (const auto frame = m_buffer.append(received))
-        handleFrame(*frame);
 }
 
 void MainWindow::handleFrame(const QByteArray& frame)
@@ -340,9 +289,9 @@ void MainWindow::LoggingTick()
 {
     m_BlinkLog->setState(Lamp::State::Red);
     m_Timer2.start();
-    const LogWriter::Result result = LogWriter::writeTick(
-        m_services.programDir, m_live.reading(), m_config, m_services.clock->now(), QLocale(),
-        &m_backlog);
+    const LogWriter::Result result =
+        LogWriter::writeTick(m_services.programDir, m_live.reading(), m_config,
+                             m_services.clock->now(), QLocale(), &m_backlog);
     // A record that could not be written in full keeps the lamp amber until one is.
     if (!result.ok())
         m_BlinkLog->setState(Lamp::State::Error);
@@ -361,24 +310,24 @@ void MainWindow::showLogs()
 
 void MainWindow::programSetup()
 {
-    closePort();
+    m_port.close();
     ProgramSetup dialog(m_services, this);
     dialog.exec();
     LoadConfiguration();
     // A port number changed in the dialog takes effect at once.
-    openPort(m_config.portNumber().value_or(m_portNumber));
+    m_port.open(m_config.portNumber().value_or(m_port.portNumber()));
 }
 
 void MainWindow::calibrate()
 {
     // The dialog opens the port itself while it is shown.
-    closePort();
+    m_port.close();
     {
         Calibrate dialog(m_services, this);
         dialog.exec();
     }
     LoadConfiguration();
-    openPort(m_portNumber);
+    m_port.open(m_port.portNumber());
 }
 
 void MainWindow::resetLamps()
@@ -414,6 +363,6 @@ QString MainWindow::statusText() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    closePort();
+    m_port.close();
     event->accept();
 }

@@ -3,10 +3,10 @@
 #include "config/ProgramConfig.h"
 #include "device/LiveDisplay.h"
 #include "device/LiveReading.h"
-#include "device/ReceiveBuffer.h"
 #include "logging/LogInterval.h"
 #include "logging/OutputBacklog.h"
 #include "ui/AppServices.h"
+#include "ui/PortKeeper.h"
 
 #include <QMap>
 #include <QTimer>
@@ -34,7 +34,7 @@ public:
     // Everything the status line shows now, one problem a line; empty when all is well.
     QString statusText() const;
 
-    static constexpr int PortRetryMs = 5000;
+    static constexpr int PortRetryMs = PortKeeper::RetryMs;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,12 +50,7 @@ private:
     void rebuildList();
     void showRows(const QVector<LiveDisplay::Row>& rows);
 
-    void openPort(int portNumber);
-    void closePort();
-    void retryPort();
-    void onDataArrived();
     void handleFrame(const QByteArray& frame);
-    void onDisconnected();
 
     void startLoggingClicked();
     void beginLogging(const LogInterval& interval);
@@ -73,12 +68,9 @@ private:
     AppServices m_services;
     ProgramConfig m_config;
     LiveReading m_live;
-    ReceiveBuffer m_buffer;
     // Records the disk could not take yet, written by a later tick.
     OutputBacklog m_backlog;
-    std::unique_ptr<SerialLink> m_MSComm1;
-    int m_portNumber = 1;
-    bool m_portWasLost = false;
+    PortKeeper m_port;
     double m_dpi = 96;
 
     QTreeWidget* m_ListView1 = nullptr;
@@ -99,6 +91,5 @@ private:
     QTimer m_Timer1;
     QTimer m_Timer2;
     QTimer m_Timer3;
-    QTimer m_portRetry;
     QMap<StatusSource, QString> m_statusLines;
 };
