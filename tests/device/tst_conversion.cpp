@@ -8,10 +8,12 @@ namespace {
 const QDateTime noon(QDate(2010, 3, 7), QTime(12, 0));
 const QByteArray frame = "[<V>625</V><I>562</I>]"; // 12.5 V, 2.5 A, 31.25 W
 
-LiveReading live(const QStringList& cal = {"50", "512", "20", "4", "2.5"})
+// Volt divider, offset, amp, RPM and wind dividers.
+LiveReading live(const QString& calibration = "50 512 20 4 2.5")
 {
+    const QStringList c = calibration.split(' ');
     LiveReading live;
-    live.setCalibration({cal[0], cal[1], cal[2], cal[3], cal[4]});
+    live.setCalibration({c[0], c[1], c[2], c[3], c[4]});
     return live;
 }
 
@@ -22,54 +24,44 @@ class TestConversion : public QObject
     Q_OBJECT
 
 private slots:
-    // Calibration texts, one frame, and the reading afterwards. The reading starts from 1 in
-    // every field (last raw current 500) so a step that stops early shows which fields moved;
-    // inf or NaN must never be stored, and the mode is set even when the conversion stops.
+    // Fields start at 1 (last raw current 500) so a conversion that stops shows how far it
+    // got; inf or NaN is never stored, and the mode is set even when conversion stops.
     void convert_data()
     {
-        QTest::addColumn<QStringList>("cal"); // volt, offset, amp, rpm, ws
+        QTest::addColumn<QString>("calibration");
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<bool>("converted");
         QTest::addColumn<QList<double>>("fields"); // V A RPM wind W lastRawCurrent mode
         using L = QList<double>;
-        const QStringList std{"50", "512", "20", "4", "2.5"};
-        const auto cal = [](int at, const QString& text) {
-            QStringList c{"50", "512", "20", "4", "2.5"};
-            c[at] = text;
-            return c;
-        };
+        const QString usual = "50 512 20 4 2.5";
         QTest::newRow("reference figures")
-            << std << QByteArray("[<V>625</V><I>562</I><R>10</R><S>50</S>]") << true
+            << usual << QByteArray("[<V>625</V><I>562</I><R>10</R><S>50</S>]") << true
             << L{12.5, 2.5, 150, 20, 31.25, 562, 0};
-        QTest::newRow("negative current") << std << QByteArray("[<V>625</V><I>462</I>]") << true
-                                          << L{12.5, -2.5, 0, 0, -31.25, 462, 0};
-        QTest::newRow("absent I") << std << QByteArray("[<V>625</V>]") << true
+        QTest::newRow("absent I") << usual << QByteArray("[<V>625</V>]") << true
                                   << L{12.5, -25.6, 0, 0, -320, 0, 0};
-        QTest::newRow("0.125 A stored as 0.12") << std << QByteArray("[<V>50</V><I>514.5</I>]")
+        QTest::newRow("0.125 A stored as 0.12") << usual << QByteArray("[<V>50</V><I>514.5</I>]")
                                                 << true << L{1, 0.12, 0, 0, 0.12, 514.5, 0};
         QTest::newRow("volt divider 0 stops at once, mode kept")
-            << cal(0, "0") << QByteArray("[<V>625</V><M>2</M>]") << false
+            << "0 512 20 4 2.5" << QByteArray("[<V>625</V><M>2</M>]") << false
             << L{1, 1, 1, 1, 1, 500, 2};
         QTest::newRow("broken frame clears the mode")
-            << std << QByteArray("[</V><M>1</M><V>]") << false << L{1, 1, 1, 1, 1, 500, 0};
-        QTest::newRow("amp divider 0 keeps the new volts")
-            << cal(2, "0") << frame << false << L{12.5, 1, 1, 1, 1, 500, 0};
+            << usual << QByteArray("[</V><M>1</M><V>]") << false << L{1, 1, 1, 1, 1, 500, 0};
         QTest::newRow("offset letters keep the new volts")
-            << cal(1, "x") << frame << false << L{12.5, 1, 1, 1, 1, 500, 0};
+            << "50 x 20 4 2.5" << frame << false << L{12.5, 1, 1, 1, 1, 500, 0};
         QTest::newRow("wind divider 0 stops before watts")
-            << cal(4, "0") << QByteArray("[<V>625</V><I>562</I><R>10</R>]") << false
+            << "50 512 20 4 0" << QByteArray("[<V>625</V><I>562</I><R>10</R>]") << false
             << L{12.5, 2.5, 150, 1, 1, 562, 0};
         QTest::newRow("overflow stops instead of storing inf")
-            << cal(0, "1e-300") << QByteArray("[<V>1e300</V>]") << false
+            << "1e-300 512 20 4 2.5" << QByteArray("[<V>1e300</V>]") << false
             << L{1, 1, 1, 1, 1, 500, 0};
     }
     void convert()
     {
-        QFETCH(QStringList, cal);
+        QFETCH(QString, calibration);
         QFETCH(QByteArray, frame);
         QFETCH(bool, converted);
         QFETCH(QList<double>, fields);
-        LiveReading l = live(cal);
+        LiveReading l = live(calibration);
         Reading& r = l.reading();
         r.Volts = r.Amps = r.RPM = r.WindSpeed = r.Watts = 1;
         r.Mode = 1;
@@ -90,54 +82,33 @@ private slots:
         QCOMPARE(l.reading().PeakAmps, 0.0);
     }
 
-    // Twelve 5-second steps at 31.25 W are shown as 0.5 Wh; nothing before the first frame;
-    // 0.25 shows as 0.2 (halves to even).
-    void wattHoursIntegrateFreshPower()
+    // Only fresh power counts (not after an unplug or with the clock set back), and the count
+    // restarts once at midnight even when no step fell into the first seconds of the day.
+    void wattHoursCountFreshPowerPerDay()
     {
         LiveReading l = live();
-        QDateTime t = noon;
+        const auto steps = [&](int n) { return qAbs(l.reading().WattHours - n * 31.25 / 720); };
+        const auto shown = [&] { return LiveDisplay::rows(l.reading(), {})[3].value; };
+        QDateTime t(QDate(2010, 3, 7), QTime(23, 58, 0));
         l.wattHourStep(t);
         QCOMPARE(l.reading().WattHours, 0.0);
         l.handleFrame(frame, t, false);
         for (int i = 0; i < 12; ++i)
             l.wattHourStep(t = t.addSecs(5));
-        QVERIFY(qAbs(l.reading().WattHours - 12 * 31.25 / 720) < 1e-12);
-        const auto shown = [&] { return LiveDisplay::rows(l.reading(), {})[3].value; };
+        QVERIFY(steps(12) < 1e-12);
         QCOMPARE(shown(), QString("0.5"));
-        l.reading().WattHours = 0.25;
-        QCOMPARE(shown(), QString("0.2"));
-    }
+        l.wattHourStep(t.addSecs(1)); // 61 s after the frame
+        QVERIFY(steps(12) < 1e-12);
 
-    // An unplugged logger must not keep counting the last power for ever, nor a clock set
-    // back a day make the old frame count as fresh.
-    void wattHoursStopWhenFramesStop()
-    {
-        LiveReading l = live();
-        l.handleFrame(frame, noon, false);
-        l.wattHourStep(noon.addSecs(60));
-        const double atMinute = l.reading().WattHours;
-        QVERIFY(atMinute > 0);
-        l.wattHourStep(noon.addSecs(61));
-        l.wattHourStep(noon.addSecs(3600));
-        QCOMPARE(l.reading().WattHours, atMinute);
-        l.wattHourStep(noon.addDays(-1));
-        QCOMPARE(l.reading().WattHours, 0.0);
-    }
-
-    // The daily reset must happen even when no step fell into the first seconds of the day,
-    // and only once a day.
-    void wattHoursResetOncePerDay()
-    {
-        LiveReading l = live();
-        QDateTime t(QDate(2010, 3, 7), QTime(23, 59, 0));
-        l.handleFrame(frame, t, false);
-        l.wattHourStep(t);
-        QVERIFY(l.reading().WattHours > 0);
         t = QDateTime(QDate(2010, 3, 8), QTime(0, 0, 30)); // the machine slept past midnight
         l.handleFrame(frame, t, false);
         l.wattHourStep(t);
         l.wattHourStep(t.addSecs(5));
-        QVERIFY(qAbs(l.reading().WattHours - 2 * 31.25 / 720) < 1e-12);
+        QVERIFY(steps(2) < 1e-12);
+        l.wattHourStep(t.addSecs(-20)); // the clock set back
+        QVERIFY(steps(2) < 1e-12);
+        l.reading().WattHours = 0.25; // shown halves go to even
+        QCOMPARE(shown(), QString("0.2"));
     }
 };
 
