@@ -11,129 +11,75 @@ QByteArray record(const QByteArray& time, const QByteArray& volts = "13.2")
            "</T>\r\n";
 }
 
-// Boxes for 7 March 2010, whose log is logs/2010_3_7.txt.
-HistoryQueryInput boxes(const QString& from = "00:00", const QString& to = "23:59")
-{
-    return {"2010",
-            "3",
-            "7",
-            from.section(':', 0, 0),
-            from.section(':', 1),
-            to.section(':', 0, 0),
-            to.section(':', 1)};
-}
-
-// What an earlier query left behind, so a test sees what a query changes.
-std::unique_ptr<HistoryData> earlierResult()
-{
-    auto data = std::make_unique<HistoryData>();
-    data->HistoryVolts.fill(-1);
-    data->HistoryCount = 5;
-    data->ViewFirst = 2;
-    data->ViewLast = 4;
-    data->Zoomed = 1;
-    return data;
-}
-
+// A log for 7 March 2010, and arrays an earlier query filled, to see what a query changes.
 struct ProgramFolder
 {
     QTemporaryDir dir;
-    ProgramFolder() { QDir(dir.path()).mkdir("logs"); }
-    QString logFile() const { return dir.path() + "/logs/2010_3_7.txt"; }
-    void writeLog(const QByteArray& text) const
+    std::unique_ptr<HistoryData> data = std::make_unique<HistoryData>();
+
+    explicit ProgramFolder(const QByteArray& log)
     {
+        QDir(dir.path()).mkdir("logs");
         QFile file(logFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
     }
-    QStringList listing() const
+    QString logFile() const { return dir.path() + "/logs/2010_3_7.txt"; }
+    // The boxes typed as "d/m h:m-h:m", in 2010.
+    HistoryQuery::Result run(const QString& typed = "7/3 00:00-23:59") const
     {
-        QStringList names;
-        QDirIterator it(dir.path(), QDir::AllEntries | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            names << it.next();
-        return names;
+        data->HistoryVolts.fill(-1);
+        data->HistoryCount = 5;
+        data->ViewFirst = 2;
+        data->ViewLast = 4;
+        data->Zoomed = 1;
+        const QStringList t = typed.split(QRegularExpression("[/ :-]"));
+        return HistoryQuery::run({"2010", t[1], t[0], t[2], t[3], t[4], t[5]}, dir.path(), *data);
     }
 };
 
 } // namespace
-
-Q_DECLARE_METATYPE(HistoryQueryInput)
 
 class TestHistoryQuery : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // A check that is skipped, or runs out of order, shows the wrong message or reads a file.
-    void inputChecks_data()
+    // Input checks skipped or out of order; bounds taken as inclusive or compared as text.
+    // Bad input changes nothing; no records leave the arrays and the view as they were.
+    void query_data()
     {
-        QTest::addColumn<HistoryQueryInput>("input");
-        QTest::addColumn<QString>("message");
-        const QString start = "Bad time format for start time";
-        const QString finish = "Bad time format for finish time";
-        const QString date = "Bad date format for record date";
-        auto in = [](QString h1, QString m1, QString h2, QString m2, QString d, QString m) {
-            return HistoryQueryInput{"2010", m, d, h1, m1, h2, m2};
-        };
-        QTest::newRow("hour 25") << in("25", "00", "23", "59", "7", "3") << start;
-        QTest::newRow("finish minute 60") << in("00", "00", "23", "60", "7", "3") << finish;
-        QTest::newRow("31 February") << in("00", "00", "23", "59", "31", "2") << date;
-        QTest::newRow("all bad: start first") << in("25", "0", "x", "0", "31", "2") << start;
-        QTest::newRow("finish and date bad") << in("0", "0", "x", "0", "31", "2") << finish;
-    }
-    void inputChecks()
-    {
-        QFETCH(HistoryQueryInput, input);
-        QFETCH(QString, message);
-        ProgramFolder folder;
-        folder.writeLog(record("12:00"));
-        auto data = earlierResult();
-        const auto result = HistoryQuery::run(input, folder.dir.path(), *data);
-        QCOMPARE(result.message, message);
-        QVERIFY(!result.draw());
-        QCOMPARE(data->HistoryCount, qint16(5));
-        QCOMPARE(data->Zoomed, 1);
-        QCOMPARE(data->HistoryVolts[1], -1.0);
-    }
-
-    // Bounds taken as inclusive, or compared as text, admit records they must leave out.
-    void timeWindow_data()
-    {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("typed");
         QTest::addColumn<QList<int>>("minutes");
-        QTest::newRow("00:00 and 23:59 left out") << "00:00"
-                                                  << "23:59" << QList<int>{1, 720, 1438};
-        QTest::newRow("one-digit boxes") << "0:0"
-                                         << "12:1" << QList<int>{1, 720};
-        QTest::newRow("start after finish") << "23:00"
-                                            << "01:00" << QList<int>{};
-        QTest::newRow("start equal to finish") << "12:00"
-                                               << "12:00" << QList<int>{};
+        QTest::addColumn<QString>("message");
+        const QString noData = "No data for that date";
+        using L = QList<int>;
+        QTest::newRow("31 February")
+            << "31/2 0:0-23:59" << L{} << "Bad date format for record date";
+        QTest::newRow("all bad: start first")
+            << "31/2 25:0-x:0" << L{} << "Bad time format for start time";
+        QTest::newRow("finish and date bad")
+            << "31/2 0:0-x:0" << L{} << "Bad time format for finish time";
+        QTest::newRow("00:00 and 23:59 left out") << "7/3 00:00-23:59" << L{1, 720, 1438} << "";
+        QTest::newRow("one-digit boxes") << "7/3 0:0-12:1" << L{1, 720} << "";
+        QTest::newRow("start after finish") << "7/3 23:00-01:00" << L{} << noData;
+        QTest::newRow("start equal to finish") << "7/3 12:00-12:00" << L{} << noData;
     }
-    void timeWindow()
+    void query()
     {
-        QFETCH(QString, from);
-        QFETCH(QString, to);
+        QFETCH(QString, typed);
         QFETCH(QList<int>, minutes);
-        ProgramFolder folder;
-        folder.writeLog(record("00:00") + record("00:01") + record("12:00") + record("23:58") +
-                        record("23:59"));
-        auto data = earlierResult();
-        const auto result = HistoryQuery::run(boxes(from, to), folder.dir.path(), *data);
-        QCOMPARE(data->HistoryCount, qint16(minutes.size()));
-        QCOMPARE(data->Zoomed, 0);
-        if (minutes.isEmpty()) {
-            QCOMPARE(result.message, QString("No data for that date"));
-            QCOMPARE(data->ViewLast, 4.0);
-            QCOMPARE(data->HistoryVolts[1], -1.0);
-            return;
-        }
-        QVERIFY(result.draw());
-        QCOMPARE(data->ViewFirst, 1.0);
-        QCOMPARE(data->ViewLast, double(minutes.size()));
+        QFETCH(QString, message);
+        const ProgramFolder folder(record("00:00") + record("00:01") + record("12:00") +
+                                   record("23:58") + record("23:59"));
+        const auto result = folder.run(typed);
+        const HistoryData* data = folder.data.get();
+        QCOMPARE(result.message, message);
+        QCOMPARE(result.draw(), message.isEmpty());
+        const bool badInput = message.startsWith("Bad");
+        QCOMPARE(int(data->HistoryCount), badInput ? 5 : int(minutes.size()));
+        QCOMPARE(data->Zoomed, badInput ? 1 : 0);
+        QCOMPARE(data->ViewLast, minutes.isEmpty() ? 4.0 : double(minutes.size()));
+        QCOMPARE(data->HistoryVolts[1], minutes.isEmpty() ? -1.0 : 13.2);
         for (int n = 0; n < minutes.size(); ++n)
             QCOMPARE(data->HistoryTimes[n + 1], minutes[n] / 1440.0);
     }
@@ -145,16 +91,12 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QList<double>>("first"); // V I W R S M of record 1
         using L = QList<double>;
-        QTest::newRow("non-numeric V is 0 and counts")
-            << record("10:00", "abc") + record("11:00") << 2 << L{0, 4.75, 62.7, 312.5, 6.3, 1};
-        QTest::newRow("reversed V, missing W, M past 16 bits: 0")
-            << QByteArray("</V>5<V><I>2</I><M>70000</M><T>10:00</T>") << 1 << L{0, 2, 0, 0, 0, 0};
-        QTest::newRow("stray <, then the first pair counts")
-            << QByteArray("<<V>5</V><V>2</V><T>10:00</T>") << 1 << L{5, 0, 0, 0, 0, 0};
-        QTest::newRow("lone LF and no end on the last line")
-            << QByteArray("<V>1</V><T>10:00</T>\n<V>2</V><T>10:01</T>") << 2 << L{1, 0, 0, 0, 0, 0};
-        QTest::newRow("lone CR does not end a line")
-            << QByteArray("<V>1</V>\r<T>10:00</T>\r\n") << 1 << L{1, 0, 0, 0, 0, 0};
+        QTest::newRow("stray <; first V pair non-numeric; reversed R; no W; M past 16 bits")
+            << QByteArray("<<V>abc</V><V>2</V></R>5<R><I>2</I><M>70000</M><T>10:00</T>") << 1
+            << L{0, 2, 0, 0, 0, 0};
+        QTest::newRow("lone CR no line end, lone LF one, none needed on the last")
+            << QByteArray("<V>1</V>\r<T>10:00</T>\n<V>2</V><T>10:01</T>") << 2
+            << L{1, 0, 0, 0, 0, 0};
         QTest::newRow("non-record lines skipped")
             << QByteArray("\r\n<V>9</V>\r\n<T>25:00</T>\r\n</T>10:00<T>\r\n") +
                    QByteArray(300, '\0') + "\r\n" + record("10:00")
@@ -169,10 +111,9 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(int, count);
         QFETCH(QList<double>, first);
-        ProgramFolder folder;
-        folder.writeLog(text);
-        auto data = std::make_unique<HistoryData>();
-        QVERIFY(HistoryQuery::run(boxes(), folder.dir.path(), *data).draw());
+        const ProgramFolder folder(text);
+        QVERIFY(folder.run().draw());
+        const HistoryData* data = folder.data.get();
         QCOMPARE(int(data->HistoryCount), count);
         QCOMPARE((QList<double>{data->HistoryVolts[1], data->HistoryAmps[1], data->HistoryWatts[1],
                                 data->HistoryRpm[1], data->HistoryWind[1],
@@ -180,83 +121,51 @@ private slots:
                  first);
     }
 
-    // The query must never write: no empty line appended, no file or folder created, and a
-    // month typed as 03 must find the file the logger named 2010_3_7.
+    // Never writes a byte or a folder; "03" finds 2010_3_7; an unreadable day's file is named.
     void onlyReads()
     {
-        ProgramFolder folder;
         const QByteArray text = record("09:00") + record("09:10", "12.9");
-        folder.writeLog(text);
-        const QStringList before = folder.listing();
-        HistoryQueryInput input = boxes();
-        input.DateM1 = "03";
-        input.DateD1 = "07";
-        auto once = std::make_unique<HistoryData>();
-        auto twice = std::make_unique<HistoryData>();
-        QVERIFY(HistoryQuery::run(input, folder.dir.path(), *once).draw());
-        QVERIFY(HistoryQuery::run(input, folder.dir.path(), *twice).draw());
-        QCOMPARE(twice->HistoryCount, qint16(2));
-        QCOMPARE(twice->HistoryVolts, once->HistoryVolts);
+        const ProgramFolder folder(text);
+        QVERIFY(folder.run("07/03 00:00-23:59").draw());
+        QCOMPARE(folder.data->HistoryVolts[2], 12.9);
         QFile file(folder.logFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), text);
-        QCOMPARE(folder.listing(), before);
+        const QDir logs(folder.dir.path() + "/logs");
+        QCOMPARE(logs.entryList(QDir::NoDotAndDotDot | QDir::AllEntries), {"2010_3_7.txt"});
 
-        input.DateD1 = "8";
-        QCOMPARE(HistoryQuery::run(input, folder.dir.path(), *once).message,
-                 QString("No data for that date"));
-        QVERIFY(QDir(folder.dir.path() + "/logs").removeRecursively());
-        QCOMPARE(HistoryQuery::run(input, folder.dir.path(), *once).outcome,
-                 HistoryQuery::Outcome::NoData);
-        QVERIFY(folder.listing().isEmpty());
-    }
+        QVERIFY(QDir(logs).removeRecursively());
+        QCOMPARE(folder.run().message, QString("No data for that date"));
+        QVERIFY(QDir(folder.dir.path()).isEmpty());
 
-    // A folder where the day's file should be must give a message naming it, not a crash.
-    void unreadableFileIsReported()
-    {
-        ProgramFolder folder;
         QVERIFY(QDir().mkpath(folder.logFile()));
-        auto data = earlierResult();
-        const auto result = HistoryQuery::run(boxes(), folder.dir.path(), *data);
+        const auto result = folder.run();
         QCOMPARE(result.outcome, HistoryQuery::Outcome::Unreadable);
         QVERIFY(result.message.contains("2010_3_7.txt"));
-        QCOMPARE(data->HistoryCount, qint16(0));
+        QCOMPARE(folder.data->HistoryCount, qint16(0));
     }
 
-    // An off-by-one lets the 10,000th record in, or the stop forgets the state it must leave.
-    void recordLimit_data()
-    {
-        QTest::addColumn<int>("records");
-        QTest::newRow("9,999 accepted") << 9999;
-        QTest::newRow("10,000th refused") << 10000;
-    }
+    // The 9,999th record is the last taken; the 10,000th stops the query, keeping the view.
     void recordLimit()
     {
-        QFETCH(int, records);
         QByteArray text;
-        for (int n = 1; n <= records; ++n)
+        for (int n = 1; n <= 9999; ++n)
             text += record(QByteArray::number(1 + n % 1320 / 60) + ":" +
                                QByteArray::number(n % 60).rightJustified(2, '0'),
                            QByteArray::number(n));
-        ProgramFolder folder;
-        folder.writeLog(text);
-        auto data = earlierResult();
-        const auto result = HistoryQuery::run(boxes(), folder.dir.path(), *data);
-        QCOMPARE(int(data->HistoryCount), records);
-        QCOMPARE(data->Zoomed, 0);
-        QCOMPARE(data->HistoryVolts[1], 1.0);
-        QCOMPARE(data->HistoryVolts[9999], 9999.0);
-        QCOMPARE(data->HistoryVolts[10000], -1.0);
-        if (records == 9999) {
-            QVERIFY(result.draw());
-            QCOMPARE(data->ViewLast, 9999.0);
-            return;
-        }
-        QVERIFY(!result.draw());
+        const ProgramFolder folder(text + record("23:58", "10000"));
+        const HistoryData* data = folder.data.get();
+        QVERIFY(folder.run("7/3 00:00-23:58").draw());
+        QCOMPARE(data->ViewLast, 9999.0);
+
+        const auto result = folder.run();
         QCOMPARE(result.message, HistoryQuery::tooManyMessage());
         QVERIFY(result.message.endsWith("you wont have this problem in the future. "));
+        QCOMPARE(int(data->HistoryCount), 10000);
+        QCOMPARE(data->Zoomed, 0);
+        QCOMPARE(data->HistoryVolts[9999], 9999.0);
+        QCOMPARE(data->HistoryVolts[10000], -1.0);
         QCOMPARE(data->ViewFirst, 2.0);
-        QCOMPARE(data->ViewLast, 4.0);
     }
 };
 
