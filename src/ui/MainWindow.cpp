@@ -7,6 +7,7 @@
 #include "ui/Graph.h"
 #include "ui/Lamp.h"
 #include "ui/ProgramSetup.h"
+#include "ui/StatusLine.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -147,15 +148,8 @@ void MainWindow::buildControls()
     m_Exit = new QPushButton(QStringLiteral("Exit"), client);
     place(m_Exit, "Exit", 3540, 4170, 975, 300);
 
-    m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("status"));
-    m_status->setWordWrap(true);
+    m_status = new StatusLine(this);
     m_status->setFixedWidth(tw(ClientWidth));
-    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_status->setStyleSheet(QStringLiteral(
-        "QLabel { background: #fff4c2; color: #3a2a00; border-top: 1px solid #c9b66b; "
-        "padding: 3px; }"));
-    m_status->hide();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -209,8 +203,9 @@ void MainWindow::LoadConfiguration()
     m_live.setCalibration(CalibrationSettings::load(m_services.programDir, &calibrationReport));
     // A file that could not be created at start-up has been said once already.
     const auto said = [this](const ConfigReport& report) {
-        const bool told = report.fileMissing &&
-                          m_statusLines.value(StatusSource::FirstStart).contains(report.fileName);
+        const bool told =
+            report.fileMissing &&
+            m_status->line(static_cast<int>(StatusSource::FirstStart)).contains(report.fileName);
         return told ? QString() : report.describe();
     };
     setStatus(StatusSource::ProgramFile, said(programReport));
@@ -345,20 +340,12 @@ void MainWindow::wattHourStep()
 
 void MainWindow::setStatus(StatusSource source, const QString& text)
 {
-    if (m_statusLines.value(source) == text)
-        return;
-    if (text.isEmpty())
-        m_statusLines.remove(source);
-    else
-        m_statusLines.insert(source, text);
-    const QString all = statusText();
-    m_status->setText(all);
-    m_status->setVisible(!all.isEmpty());
+    m_status->setLine(static_cast<int>(source), text);
 }
 
 QString MainWindow::statusText() const
 {
-    return m_statusLines.values().join(QLatin1Char('\n'));
+    return m_status->text();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -8,7 +8,6 @@
 #include "ui/AppServices.h"
 #include "ui/PortKeeper.h"
 
-#include <QMap>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -16,6 +15,7 @@
 class Graph;
 class Lamp;
 class QLabel;
+class StatusLine;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -84,12 +84,11 @@ private:
     QPushButton* m_CalibrateButton = nullptr;
     QPushButton* m_ShowLogs = nullptr;
     QPushButton* m_Exit = nullptr;
-    QLabel* m_status = nullptr;
+    StatusLine* m_status = nullptr;
     // One history window for the run, so its records and view survive between openings.
     Graph* m_graph = nullptr;
 
     QTimer m_Timer1;
     QTimer m_Timer2;
     QTimer m_Timer3;
-    QMap<StatusSource, QString> m_statusLines;
 };

@@ -14,6 +14,7 @@ class StatusLine : public QLabel
 public:
     explicit StatusLine(QWidget* parent = nullptr);
     void setLine(int source, const QString& text);
+    QString line(int source) const { return m_lines.value(source); }
 
     // Lays out a dialog as its content over a status line at its foot, at a fixed size, and
     // returns that status line.
