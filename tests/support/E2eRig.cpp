@@ -171,6 +171,13 @@ QByteArray E2eRig::simOutput()
 
 bool E2eRig::startProgram()
 {
+    // The display answered when the rig was made, but another X server's shutdown can take
+    // its socket along later; then the program could not start, so start a new display.
+    if (ok() && run(QStringLiteral("xwininfo"), {QStringLiteral("-root")}) != 0) {
+        stop(m_xvfb);
+        m_displayTries = 0;
+        startDisplay();
+    }
     if (!ok())
         return false;
     m_program = std::make_unique<QProcess>();
