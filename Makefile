@@ -43,7 +43,7 @@ fuzz:
 	bash scripts/fuzz $(FUZZ_SECONDS)
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+	@for b in $(BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; $$b; done
 
 clean:
 	rm -rf $(BUILD)

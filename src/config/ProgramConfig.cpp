@@ -31,7 +31,7 @@ ProgramConfig ProgramConfig::load(const QString& programDir, ConfigReport* repor
     using F = ConfigFile::Field<ProgramConfig>;
     namespace K = ConfigKeys;
     return ConfigFile::load<ProgramConfig>(programDir, K::ProgramFile,
-                                           {F{K::Port, &ProgramConfig::Port, true},
+                                           {F{K::Port, &ProgramConfig::Port, false},
                                             F{K::Savehtml, &ProgramConfig::Savehtml, true},
                                             F{K::SaveExcel, &ProgramConfig::SaveExcel, true},
                                             F{K::LogDelay, &ProgramConfig::LogDelay, false},
@@ -75,4 +75,13 @@ std::optional<qint16> ProgramConfig::portNumber() const
     if (!value)
         return std::nullopt;
     return toInt16(*value);
+}
+
+QString ProgramConfig::portProblem() const
+{
+    if (portNumber())
+        return {};
+    return QStringLiteral("prog.cfg: Port \"%1\" is not a port number: no port opened. Set the "
+                          "port in Program Setup.")
+        .arg(Port);
 }

@@ -34,4 +34,7 @@ struct ProgramConfig
     static bool isOn(const QString& flag);
     // The port as a 16-bit number, halves to even; nothing when it is not a number.
     std::optional<qint16> portNumber() const;
+    // Why no port is opened when Port is not a number (kept as stored, so the setup dialog
+    // shows it); empty when it is one.
+    QString portProblem() const;
 };

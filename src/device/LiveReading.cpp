@@ -28,9 +28,24 @@ void LiveReading::wattHourStep(const QDateTime& now)
 
     if (!m_lastConverted.isValid())
         return;
-    const qint64 sinceFrame = m_lastConverted.msecsTo(now);
+    const qint64 sinceFrame = m_lastConverted.msecsTo(m_lentAt.isValid() ? m_lentAt : now);
     // A clock set back makes the last frame look like the future; count that as stale too.
     if (sinceFrame < 0 || sinceFrame > StalePowerMs)
         return;
     m_reading.WattHours += m_reading.Watts / 720.0;
+}
+
+void LiveReading::lendPort(const QDateTime& now)
+{
+    if (!m_lentAt.isValid())
+        m_lentAt = now;
+}
+
+void LiveReading::takePortBack(const QDateTime& now)
+{
+    if (!m_lentAt.isValid())
+        return;
+    if (m_lastConverted.isValid())
+        m_lastConverted = m_lastConverted.addMSecs(m_lentAt.msecsTo(now));
+    m_lentAt = {};
 }

@@ -28,9 +28,15 @@ public:
 
     static constexpr qint64 StalePowerMs = 60 * 1000;
 
+    // While a dialog holds the port no frame can come in: the last watts go on counting as
+    // before it, and the 60 s limit counts only the time the port was ours.
+    void lendPort(const QDateTime& now);
+    void takePortBack(const QDateTime& now);
+
 private:
     Reading m_reading;
     CalibrationNumbers m_calibration;
     QDateTime m_lastConverted;
     QDate m_lastStepDay;
+    QDateTime m_lentAt;
 };

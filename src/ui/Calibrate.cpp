@@ -213,8 +213,8 @@ void Calibrate::Open()
     ConfigReport programReport;
     const ProgramConfig program = ProgramConfig::load(m_services.programDir, &programReport);
     m_WSUnits = program.WSUnits;
-    if (const auto port = program.portNumber())
-        m_Port = *port;
+    m_Port = program.portNumber();
+    m_portProblem = program.portProblem();
 
     ConfigReport calibrationReport;
     const CalibrationSettings settings =
@@ -250,9 +250,7 @@ void Calibrate::fillControls(const CalibrationSettings& settings)
 void Calibrate::openPort()
 {
     if (!m_Port) {
-        setStatus(StatusSource::Port,
-                  QStringLiteral("prog.cfg: the port number is not usable; the port stays "
-                                 "closed. Set it in Program Setup."));
+        setStatus(StatusSource::Port, m_portProblem);
         return;
     }
     m_port.open(*m_Port);
@@ -291,19 +289,17 @@ QString Calibrate::dividerWarning() const
     const auto quoted = [](const QLineEdit* box) {
         return QLatin1Char('"') + box->text() + QLatin1Char('"');
     };
+    // Only a divider the main window cannot divide by is asked about.
+    const QPair<const char*, const QLineEdit*> boxes[] = {{"Step 1. Set Voltage", m_BatteryVolts},
+                                                          {"Step 2. Set Current", m_BatteryCurrent},
+                                                          {"Step 3. Set RPM", m_PulseDivider},
+                                                          {"Step 4. Set Wind Speed", m_Pulse2Divider}};
     QStringList steps;
-    if (!CalibrationReadout::usablePositive(m_BatteryVolts->text()))
-        steps << QStringLiteral("Step 1. Set Voltage: %1 is not a number greater than 0.")
-                     .arg(quoted(m_BatteryVolts));
-    if (!CalibrationReadout::usableCurrent(m_BatteryCurrent->text()))
-        steps << QStringLiteral("Step 2. Set Current: %1 is not a number other than 0.")
-                     .arg(quoted(m_BatteryCurrent));
-    if (!CalibrationReadout::usablePositive(m_PulseDivider->text()))
-        steps << QStringLiteral("Step 3. Set RPM: %1 is not a number greater than 0.")
-                     .arg(quoted(m_PulseDivider));
-    if (!CalibrationReadout::usablePositive(m_Pulse2Divider->text()))
-        steps << QStringLiteral("Step 4. Set Wind Speed: %1 is not a number greater than 0.")
-                     .arg(quoted(m_Pulse2Divider));
+    for (const auto& [step, box] : boxes) {
+        if (!CalibrationReadout::convertible(box->text()))
+            steps << QStringLiteral("%1: %2 is not a number other than 0.")
+                         .arg(QLatin1String(step), quoted(box));
+    }
     if (steps.isEmpty())
         return {};
     return steps.join(QLatin1Char('\n')) +

@@ -54,6 +54,7 @@ private:
     PortKeeper m_port;
     CalibrationReadout m_readout;
     std::optional<int> m_Port;
+    QString m_portProblem;
     QString m_WSUnits;
     double m_VoltOffset = 0;
 

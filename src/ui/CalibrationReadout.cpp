@@ -76,7 +76,7 @@ CalibrationReadout::Texts CalibrationReadout::takeFrame(QByteArrayView frame, co
     if (usablePositive(boxes.voltDivider))
         texts.volts = rounded(m_rawVolts / *parseNumber(boxes.voltDivider), 2) +
                       QStringLiteral(" Volts");
-    if (usableCurrent(boxes.ampDivider))
+    if (convertible(boxes.ampDivider))
         texts.amps = rounded((m_rawShunt - boxes.offset) / *parseNumber(boxes.ampDivider), 2) +
                      QStringLiteral(" Amps");
     return texts;
@@ -93,7 +93,7 @@ bool CalibrationReadout::usablePositive(const QString& divider)
     return value && *value > 0;
 }
 
-bool CalibrationReadout::usableCurrent(const QString& divider)
+bool CalibrationReadout::convertible(const QString& divider)
 {
     const auto value = parseNumber(divider);
     return value && *value != 0;

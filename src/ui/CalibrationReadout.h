@@ -38,10 +38,11 @@ public:
     // The last raw I as shown, rounded to 2 decimals; 0 before the first frame.
     double shownShunt() const;
 
-    // Volts, RPM and wind dividers must be numbers above 0.
+    // The dialog's own volts, RPM and wind readouts need dividers above 0.
     static bool usablePositive(const QString& divider);
-    // The current divider may be negative, which reverses the current, but not 0.
-    static bool usableCurrent(const QString& divider);
+    // What the main window can divide by: any number but 0. A negative current divider
+    // reverses the current.
+    static bool convertible(const QString& divider);
 
 private:
     double m_rawVolts = 0;

@@ -168,16 +168,17 @@ void Graph::buildControls()
         auto* check = new QCheckBox(ref ? QStringLiteral("Ref V to 0v")
                                         : QString::fromLatin1(series[i].caption),
                                     this);
-        const QColor back = ref ? QColor(128, 128, 128) : series[i].box;
+        // Wind Speed has the background check boxes have in the other windows, not the
+        // window's dark grey.
+        QColor back = ref ? QColor(128, 128, 128) : series[i].box;
+        if (!back.isValid())
+            back = QPalette().color(QPalette::Window);
         setTextColour(check, ref ? white : QColor(Qt::black));
-        if (back.isValid()) {
-            check->setAutoFillBackground(true);
-            QPalette p = check->palette();
-            p.setColor(QPalette::Window, back);
-            check->setPalette(p);
-        } else {
-            setTextColour(check, white);
-        }
+        check->setAutoFillBackground(true);
+        QPalette p = check->palette();
+        // A button fills with its button colour, not the window colour.
+        p.setColor(check->backgroundRole(), back);
+        check->setPalette(p);
         if (ref)
             place(check, QStringLiteral("Check6"), 11610, 3915, 1185, 240);
         else
@@ -196,6 +197,12 @@ void Graph::Load()
     m_DateY1->setText(QString::number(today.year()));
     m_DateM1->setText(QString::number(today.month()));
     m_DateD1->setText(QString::number(today.day()));
+    // A window opened again shows no time window, view or readout left from before.
+    const QString times[] = {QStringLiteral("00"), QStringLiteral("00"), QStringLiteral("23"),
+                             QStringLiteral("59")};
+    QLineEdit* timeBoxes[] = {m_Time1h, m_Time1m, m_Time2h, m_Time2m};
+    for (int i = 0; i < 4; ++i)
+        timeBoxes[i]->setText(times[i]);
     m_data->ViewFirst = 0;
     m_data->ViewLast = 0;
     m_MouseIsDown = 0;
@@ -207,7 +214,7 @@ void Graph::Load()
     m_settings.WSUnits = config.WSUnits;
 
     for (int i : {0, 1, 2, 5})
-        m_checks[i]->setChecked(true);
+        check(m_checks[i]);
     m_settings.RefVoltsToZero = true;
     m_model->setWindUnits(m_settings.WSUnits);
     const int widths[] = {1, 600, 700, 700, 700, 700, 700, 800};
@@ -215,13 +222,28 @@ void Graph::Load()
         m_ListView1->setColumnWidth(column, tw(widths[column]));
     m_settings.ShowVolts = m_settings.ShowAmps = m_settings.ShowWatts = true;
     if (ProgramConfig::isOn(m_DisplayRPM)) {
-        m_checks[3]->setChecked(true);
+        check(m_checks[3]);
         m_settings.ShowRpm = true;
     }
     if (ProgramConfig::isOn(m_DisplayWS)) {
-        m_checks[4]->setChecked(true);
+        check(m_checks[4]);
         m_settings.ShowWind = true;
     }
+    // The clicks above clear the plot only when more than one record is loaded.
+    DrawGraph();
+    const QString zero = QStringLiteral("0");
+    showLabels({QStringLiteral("Start"), QStringLiteral("Finish"), zero, zero, zero, zero, zero,
+                zero, zero, zero, zero, zero});
+    showReadout(CursorReadout{});
+}
+
+void Graph::check(QCheckBox* box)
+{
+    // Checking a box from code raises its click even when it is checked already.
+    if (box->isChecked())
+        checkClicked(box, true);
+    else
+        box->setChecked(true);
 }
 
 void Graph::checkClicked(QCheckBox* box, bool checked)
@@ -269,6 +291,14 @@ void Graph::showLabels(const GraphLabels& l)
         m_labels.value(QString::fromLatin1(name))->setText(text);
 }
 
+void Graph::showReadout(const CursorReadout& r)
+{
+    const QList<QPair<const char*, QString>> texts = {{"vt", r.vt}, {"vv", r.vv}, {"av", r.av},
+                                                      {"wv", r.wv}, {"rv", r.rv}, {"sv", r.sv}};
+    for (const auto& [name, text] : texts)
+        m_labels.value(QString::fromLatin1(name))->setText(text);
+}
+
 void Graph::plotPressed(QPointF position)
 {
     m_MouseIsDown = 1;
@@ -280,13 +310,8 @@ void Graph::plotMoved(QPointF position)
 {
     if (m_data->HistoryCount < 2)
         return;
-    if (const auto readout = CursorReadout::at(*m_data, position.x(), m_settings.WSUnits)) {
-        const QList<QPair<const char*, QString>> texts = {
-            {"vt", readout->vt}, {"vv", readout->vv}, {"av", readout->av},
-            {"wv", readout->wv}, {"rv", readout->rv}, {"sv", readout->sv}};
-        for (const auto& [name, text] : texts)
-            m_labels.value(QString::fromLatin1(name))->setText(text);
-    }
+    if (const auto readout = CursorReadout::at(*m_data, position.x(), m_settings.WSUnits))
+        showReadout(*readout);
     if (m_data->Zoomed == 0 && m_MouseIsDown == 1) {
         m_Plot->append(PlotItem::line(qRgb(255, 0, 0), QPointF(m_data->ViewFirst, 0),
                                       QPointF(position.x(), 0), m_Plot->extents()));

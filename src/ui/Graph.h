@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/CursorReadout.h"
 #include "history/DrawGraph.h"
 #include "history/HistoryData.h"
 #include "ui/AppServices.h"
@@ -37,11 +38,13 @@ private:
     void buildControls();
     void HistoryQuery();
     void DrawGraph();
+    void check(QCheckBox* box);
     void checkClicked(QCheckBox* box, bool checked);
     void plotPressed(QPointF position);
     void plotMoved(QPointF position);
     void plotReleased(QPointF position);
     void showLabels(const GraphLabels& labels);
+    void showReadout(const CursorReadout& readout);
     int tw(int twips) const;
 
     AppServices m_services;

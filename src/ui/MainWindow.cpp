@@ -170,7 +170,7 @@ void MainWindow::startUp()
     createMissingConfigFiles();
     LoadConfiguration();
     m_Timer3.start();
-    m_port.open(m_config.portNumber().value_or(1));
+    openConfiguredPort();
     // Automatic start: quietly stays off when the interval is not a number.
     if (ProgramConfig::isOn(m_config.LogOn)) {
         if (const auto interval = LogInterval::fromDelay(m_delay->text()))
@@ -305,24 +305,46 @@ void MainWindow::showLogs()
 
 void MainWindow::programSetup()
 {
-    m_port.close();
+    lendPort();
     ProgramSetup dialog(m_services, this);
     dialog.exec();
-    LoadConfiguration();
-    // A port number changed in the dialog takes effect at once.
-    m_port.open(m_config.portNumber().value_or(m_port.portNumber()));
+    takePortBack();
 }
 
 void MainWindow::calibrate()
 {
     // The dialog opens the port itself while it is shown.
-    m_port.close();
+    lendPort();
     {
         Calibrate dialog(m_services, this);
         dialog.exec();
     }
+    takePortBack();
+}
+
+void MainWindow::lendPort()
+{
+    m_port.close();
+    m_live.lendPort(m_services.clock->now());
+}
+
+void MainWindow::takePortBack()
+{
+    m_live.takePortBack(m_services.clock->now());
     LoadConfiguration();
-    m_port.open(m_port.portNumber());
+    openConfiguredPort();
+}
+
+void MainWindow::openConfiguredPort()
+{
+    // A Port that is not a number opens nothing, and nothing is retried: another device
+    // may be on any port we guessed.
+    if (const auto port = m_config.portNumber()) {
+        m_port.open(*port);
+        return;
+    }
+    m_port.close();
+    setStatus(StatusSource::Port, m_config.portProblem());
 }
 
 void MainWindow::resetLamps()

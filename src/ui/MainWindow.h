@@ -47,6 +47,10 @@ private:
     void startUp();
     void createMissingConfigFiles();
     void LoadConfiguration();
+    void openConfiguredPort();
+    // Saved settings, a new port number included, take effect when a dialog closes.
+    void lendPort();
+    void takePortBack();
     void rebuildList();
     void showRows(const QVector<LiveDisplay::Row>& rows);
 

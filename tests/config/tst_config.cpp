@@ -102,8 +102,8 @@ private slots:
         // The closing tag is searched from the start too, so one standing first hides the pair.
         QTest::newRow("closing tag first")
             << "</Port>" + progExample << "prog.cfg: missing Port (defaults used)";
-        QTest::newRow("not a number") << QByteArray(progExample).replace("<Port>2<", "<Port>X<")
-                                      << "prog.cfg: not a number: Port (defaults used)";
+        QTest::newRow("not a number") << QByteArray(progExample).replace("<LogOn>0<", "<LogOn>X<")
+                                      << "prog.cfg: not a number: LogOn (defaults used)";
     }
     void damagedFilesFallBackPerKey()
     {
@@ -115,7 +115,7 @@ private slots:
         ConfigReport report;
         const ProgramConfig c = ProgramConfig::load(dir.path(), &report);
         QCOMPARE(report.describe(), said);
-        QCOMPARE(c.Port, ProgramConfig::defaults().Port);
+        QCOMPARE(c.LogOn, ProgramConfig::defaults().LogOn);
         QCOMPARE(c.Savehtml, QString(bytes.isEmpty() ? "0" : "1")); // the rest still loads
         QCOMPARE(QFile::exists(ProgramConfig::path(dir.path())), !bytes.isEmpty());
     }

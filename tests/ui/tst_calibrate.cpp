@@ -125,7 +125,10 @@ private slots:
             settingsFile("0", "0.25", "-20", "14", "2.50"));
         row("current 0", "BatteryCurrent", "0", "Command1", "Step 2. Set Current", odd);
         row("current letters", "BatteryCurrent", "x", "Command1", "Step 2.", odd);
-        row("RPM -4", "PulseDivider", "-4", "Command1", "Step 3. Set RPM", odd);
+        // The main window divides by a negative number too: nothing to ask.
+        row("RPM -4", "PulseDivider", "-4", "Command1", "",
+            settingsFile("50", "0.25", "-20", "-4", "2.50"));
+        row("RPM 0", "PulseDivider", "0", "Command1", "Step 3. Set RPM", odd);
         row("wind empty", "Pulse2Divider", "", "Command1", "Step 4.", odd);
     }
     void leaving()

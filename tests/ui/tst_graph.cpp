@@ -132,6 +132,44 @@ private slots:
         for (const PlotItem& item : w.plot()->list())
             QVERIFY(item.colour != qRgb(255, 0, 0)); // no volts line once unchecked
     }
+
+    // A window opened again showed the last day's list, graph, labels and readout under
+    // today's date, because boxes that were checked already raised no click.
+    void openingAgainClearsWhatWasShown()
+    {
+        WindowRig rig;
+        Window w(rig, 1440);
+        emit w.plot()->moved(QPointF(4, 0));
+        w.drag(100, 250);
+        for (const char* name : {"Time1h", "Time1m", "Time2h", "Time2m"})
+            w.child<QLineEdit>(name)->setText("12");
+        w.g->Load();
+        QCOMPARE(w.rows(), 0);
+        for (const PlotItem& item : w.plot()->list())
+            QCOMPARE(item.kind, PlotItem::Kind::Clear);
+        QCOMPARE(w.texts({"Time1h", "Time1m", "Time2h", "Time2m", "stime", "ftime", "VMax1",
+                          "SMin1", "vt", "vv", "sv"}),
+                 QString("00|00|23|59|Start|Finish|0|0|||"));
+        QCOMPARE(w.g->history().HistoryCount, 1440); // the records themselves stay
+    }
+
+    // Series boxes on their series colour; Wind Speed on the background check boxes have
+    // elsewhere; "Ref V to 0v" white on grey. Every box once came out light grey.
+    void checkBoxColours()
+    {
+        WindowRig rig;
+        Window w(rig, 1);
+        const QColor expected[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(128, 128, 255),
+                                   QColor(255, 255, 0), QPalette().color(QPalette::Window),
+                                   QColor(128, 128, 128)};
+        for (int i = 0; i < 6; ++i) {
+            auto* box = w.child<QCheckBox>(qPrintable(QString("Check%1").arg(i + 1)));
+            const QImage painted = box->grab().toImage();
+            QCOMPARE(painted.pixelColor(painted.width() - 2, painted.height() - 2), expected[i]);
+            QCOMPARE(box->palette().color(QPalette::WindowText),
+                     i == 5 ? QColor(Qt::white) : QColor(Qt::black));
+        }
+    }
 };
 
 QTEST_MAIN(TestGraph)

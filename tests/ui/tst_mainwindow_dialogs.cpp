@@ -1,3 +1,4 @@
+#include "config/CalibrationSettings.h"
 #include "support/WindowRig.h"
 #include "ui/Calibrate.h"
 #include "ui/MainWindow.h"
@@ -76,6 +77,57 @@ private slots:
         QCOMPARE(mainLink->lastPortNumber, 1);
         mainLink->feed(frame);
         QCOMPARE(w.reading().Volts, 25.0);
+    }
+
+    // A Port that is not a number once opened port 1, where another device may be: now no
+    // port is opened or retried, the status says why, and setup shows and refuses the text.
+    void portThatIsNotANumberOpensNothing()
+    {
+        WindowRig rig;
+        const QByteArray file = ProgramConfig::defaults().fileText().replace("<Port>1<", "<Port>COM2<");
+        rig.write("prog.cfg", file);
+        rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
+        MainWindow w(rig.services());
+        MemorySerialLink* link = rig.link();
+        w.findChild<QTimer*>("PortRetry")->setInterval(10);
+        QTest::qWait(50);
+        QCOMPARE(link->openAttempts, 0);
+        QCOMPARE(w.statusText(), QString("prog.cfg: Port \"COM2\" is not a port number: no port "
+                                         "opened. Set the port in Program Setup."));
+        withDialog<ProgramSetup>(w, "Setup", [&](ProgramSetup* setup) {
+            auto* port = setup->findChild<QLineEdit*>("PortNumber");
+            QCOMPARE(port->text(), QString("COM2"));
+            setup->findChild<QPushButton*>("Command1")->click();
+            QCOMPARE(rig.messages.shown, QStringList{ProgramSetup::BadPortMessage});
+            QCOMPARE(rig.read("prog.cfg"), file);
+            port->setText("2");
+        });
+        QCOMPARE(link->lastPortNumber, 2);
+        QVERIFY(link->isOpen() && w.statusText().isEmpty());
+    }
+
+    // Watt-hours stopped a minute into a dialog that holds the port: its time does not count
+    // towards the limit after the last frame, before or after it closes.
+    void wattHoursGoOnWhileADialogHoldsThePort()
+    {
+        WindowRig rig;
+        rig.clock.set(QDateTime(QDate(2031, 5, 5), QTime(12, 0)));
+        MainWindow w(rig.services());
+        rig.link()->feed(frame); // 12.5 V x 2.5 A = 31.25 W
+        auto* wattHourTimer = w.findChild<QTimer*>("Timer3");
+        QVERIFY(wattHourTimer->isActive());
+        const auto stepAt = [&](const QTime& time) {
+            rig.clock.set(QDateTime(QDate(2031, 5, 5), time));
+            QMetaObject::invokeMethod(wattHourTimer, "timeout");
+            return w.reading().WattHours * 720 / 31.25; // in steps of 5 s
+        };
+        rig.clock.set(QDateTime(QDate(2031, 5, 5), QTime(12, 0, 50)));
+        withDialog<Calibrate>(w, "CalibrateButton", [&](Calibrate*) {
+            QCOMPARE(stepAt(QTime(12, 5)), 1.0);
+            rig.clock.set(QDateTime(QDate(2031, 5, 5), QTime(12, 10)));
+        });
+        QCOMPARE(stepAt(QTime(12, 10, 5)), 2.0);  // 55 s of ours since the frame
+        QCOMPARE(stepAt(QTime(12, 10, 15)), 2.0); // 65 s: the logger has gone quiet
     }
 };
 
