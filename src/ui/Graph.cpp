@@ -173,11 +173,13 @@ void Graph::buildControls()
         QColor back = ref ? QColor(128, 128, 128) : series[i].box;
         if (!back.isValid())
             back = QPalette().color(QPalette::Window);
-        setTextColour(check, ref ? white : QColor(Qt::black));
         check->setAutoFillBackground(true);
         QPalette p = check->palette();
-        // A button fills with its button colour, not the window colour.
+        // A button fills with its button colour, not the window colour. The caption takes
+        // the text colour; the tick keeps its own, so it shows on the white box.
         p.setColor(check->backgroundRole(), back);
+        p.setColor(QPalette::WindowText, ref ? white : QColor(Qt::black));
+        p.setColor(QPalette::Text, Qt::black);
         check->setPalette(p);
         if (ref)
             place(check, QStringLiteral("Check6"), 11610, 3915, 1185, 240);
