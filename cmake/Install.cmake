@@ -1,11 +1,13 @@
 # The release: a ready program folder. The prefix is the program folder itself, so
 # `cmake --install build --prefix ~/wendro` or the TGZ from cpack both give:
-# wendro, wendro-sim, prog.cfg, settings.cfg, logs/, html/template.asp, Excel/, a launcher.
+# wendro, wendro-sim, prog.cfg, settings.cfg, logs/, html/template.asp, Excel/, a launcher, and
+# the service unit with the script that installs it.
 install(TARGETS wendro wendro-sim RUNTIME DESTINATION .)
 install(FILES dist/prog.cfg dist/settings.cfg DESTINATION .)
 install(DIRECTORY dist/logs dist/Excel dist/html DESTINATION .)
 install(FILES dist/share/wendro.desktop dist/share/wendro.svg DESTINATION .)
-install(PROGRAMS dist/share/install-launcher DESTINATION .)
+install(PROGRAMS dist/share/install-launcher dist/share/install-service DESTINATION .)
+install(FILES dist/wendro.service DESTINATION .)
 
 set(CPACK_GENERATOR TGZ)
 set(CPACK_PACKAGE_NAME wendro)

@@ -49,3 +49,9 @@ void LiveReading::takePortBack(const QDateTime& now)
         m_lastConverted = m_lastConverted.addMSecs(m_lentAt.msecsTo(now));
     m_lentAt = {};
 }
+
+void LiveReading::continueDay(const QDate& day, double wattHours)
+{
+    m_lastStepDay = day;
+    m_reading.WattHours = wattHours;
+}

@@ -25,6 +25,8 @@ public:
     // first step of each new local day. Nothing is added before the first converted frame or
     // when none has come in the last 60 s, so an unplugged logger counts no energy.
     void wattHourStep(const QDateTime& now);
+    // The count of a day already under way, such as one saved before a restart.
+    void continueDay(const QDate& day, double wattHours);
 
     static constexpr qint64 StalePowerMs = 60 * 1000;
 

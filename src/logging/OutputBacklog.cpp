@@ -63,6 +63,13 @@ void OutputBacklog::flush(QList<OutputFailure>& failures)
     }
 }
 
+void OutputBacklog::flushAll(QList<OutputFailure>& failures)
+{
+    for (Held& held : m_held)
+        held.tried = false;
+    flush(failures);
+}
+
 bool OutputBacklog::holds(const QString& relativePath) const
 {
     return std::any_of(m_held.begin(), m_held.end(), [&relativePath](const Held& h) {

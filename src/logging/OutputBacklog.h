@@ -23,6 +23,8 @@ public:
     // Tries the files held for that no append has tried since the last flush, such as the
     // file of a day that has passed; a file that still fails is reported.
     void flush(QList<OutputFailure>& failures);
+    // One more try of every file held, as the program ends.
+    void flushAll(QList<OutputFailure>& failures);
     // Without a backlog the bytes are appended, or lost, at once.
     static bool append(OutputBacklog* backlog, const OutputFile& file, const QByteArray& bytes,
                        QList<OutputFailure>& failures);

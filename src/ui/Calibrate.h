@@ -2,7 +2,7 @@
 
 #include "ui/AppServices.h"
 #include "ui/CalibrationReadout.h"
-#include "ui/PortKeeper.h"
+#include "station/PortKeeper.h"
 
 #include <QDialog>
 #include <memory>

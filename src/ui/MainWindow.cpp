@@ -1,8 +1,5 @@
 #include "MainWindow.h"
 
-#include "config/CalibrationSettings.h"
-#include "config/ConfigFile.h"
-#include "logging/LogWriter.h"
 #include "ui/Calibrate.h"
 #include "ui/Graph.h"
 #include "ui/Lamp.h"
@@ -27,40 +24,47 @@ constexpr int ClientHeight = 4500;
 
 } // namespace
 
-MainWindow::MainWindow(AppServices services, QWidget* parent)
-    : QWidget(parent), m_services(std::move(services)),
-      m_port(m_services.makeLink(), QStringLiteral("MSComm1"), this)
+MainWindow::MainWindow(Station& station, AppServices services, QWidget* parent)
+    : QWidget(parent), m_station(station), m_services(std::move(services))
 {
     if (const QScreen* screen = QWidget::screen())
         m_dpi = screen->logicalDotsPerInchY();
     buildControls();
 
-    // Members with the window as parent, so they can be found by name like the controls;
-    // they are destroyed before the window and leave its child list on their own.
-    for (QTimer* timer : {&m_Timer1, &m_Timer2, &m_Timer3})
-        timer->setParent(this);
-    m_Timer1.setObjectName(QStringLiteral("Timer1"));
-    m_Timer1.setInterval(1000);
-    m_Timer2.setObjectName(QStringLiteral("Timer2"));
-    m_Timer2.setInterval(250);
-    m_Timer2.setSingleShot(true);
-    m_Timer3.setObjectName(QStringLiteral("Timer3"));
-    m_Timer3.setInterval(5000);
+    m_lampTimer.setParent(this);
+    m_lampTimer.setObjectName(QStringLiteral("Timer2"));
+    m_lampTimer.setInterval(250);
+    m_lampTimer.setSingleShot(true);
+    connect(&m_lampTimer, &QTimer::timeout, this, &MainWindow::resetLamps);
 
-    connect(&m_Timer1, &QTimer::timeout, this, &MainWindow::LoggingTick);
-    connect(&m_Timer2, &QTimer::timeout, this, &MainWindow::resetLamps);
-    connect(&m_Timer3, &QTimer::timeout, this, &MainWindow::wattHourStep);
-    connect(&m_port, &PortKeeper::frameArrived, this, &MainWindow::handleFrame);
-    connect(&m_port, &PortKeeper::problemChanged, this,
-            [this](const QString& text) { setStatus(StatusSource::Port, text); });
+    connect(&m_station, &Station::frameSeen, this, &MainWindow::showFrameSeen);
+    connect(&m_station, &Station::readingChanged, this, &MainWindow::showReading);
+    connect(&m_station, &Station::recordWritten, this, &MainWindow::showRecordWritten);
+    connect(&m_station, &Station::loggingStarted, this, &MainWindow::showLoggingStarted);
+    connect(&m_station, &Station::loggingStopped, this, &MainWindow::showLoggingStopped);
+    connect(&m_station, &Station::configurationLoaded, this, [this] {
+        m_delay->setText(m_station.config().LogDelay);
+        rebuildList();
+    });
+    connect(&m_station, &Station::statusChanged, this,
+            [this](Station::StatusSource source, const QString& text) {
+                m_status->setLine(static_cast<int>(source), text);
+            });
     connect(m_StartLogging, &QPushButton::clicked, this, &MainWindow::startLoggingClicked);
-    connect(m_StopLogging, &QPushButton::clicked, this, &MainWindow::stopLogging);
+    connect(m_StopLogging, &QPushButton::clicked, &m_station, &Station::stopLogging);
     connect(m_ShowLogs, &QPushButton::clicked, this, &MainWindow::showLogs);
     connect(m_Setup, &QPushButton::clicked, this, &MainWindow::programSetup);
     connect(m_CalibrateButton, &QPushButton::clicked, this, &MainWindow::calibrate);
     connect(m_Exit, &QPushButton::clicked, this, &QWidget::close);
 
-    startUp();
+    setWindowTitle(LiveDisplay::waitingCaption());
+    m_StopLogging->setEnabled(false);
+    // A station started before its window shows what it has already.
+    rebuildList();
+    m_delay->setText(m_station.config().LogDelay);
+    m_status->setText(m_station.statusLines().join(QLatin1Char('\n')));
+    m_status->setVisible(!m_station.statusLines().isEmpty());
+    m_station.start();
 }
 
 MainWindow::~MainWindow() = default;
@@ -159,67 +163,15 @@ void MainWindow::buildControls()
     layout->addWidget(m_status);
 }
 
-void MainWindow::startUp()
-{
-    setWindowTitle(LiveDisplay::waitingCaption());
-    m_StopLogging->setEnabled(false);
-    Reading& r = m_live.reading();
-    r.Mode = 0;
-    r.Volts = r.Amps = r.Watts = r.RPM = r.WattHours = 0;
-    r.LastRawCurrent = 500;
-    createMissingConfigFiles();
-    LoadConfiguration();
-    m_Timer3.start();
-    openConfiguredPort();
-    // Automatic start: quietly stays off when the interval is not a number.
-    if (ProgramConfig::isOn(m_config.LogOn)) {
-        if (const auto interval = LogInterval::fromDelay(m_delay->text()))
-            beginLogging(*interval);
-    }
-}
-
-void MainWindow::createMissingConfigFiles()
-{
-    const QString dir = m_services.programDir;
-    const QStringList notes = {
-        ConfigFile::createIfMissing(ProgramConfig::path(dir), ProgramConfig::defaults().fileText()),
-        ConfigFile::createIfMissing(CalibrationSettings::path(dir),
-                                    CalibrationSettings::defaults().fileText())};
-    QStringList said;
-    for (const QString& note : notes) {
-        if (!note.isEmpty())
-            said << note;
-    }
-    setStatus(StatusSource::FirstStart, said.join(QLatin1Char('\n')));
-}
-
-void MainWindow::LoadConfiguration()
-{
-    ConfigReport programReport;
-    m_config = ProgramConfig::load(m_services.programDir, &programReport);
-    m_delay->setText(m_config.LogDelay);
-    rebuildList();
-    ConfigReport calibrationReport;
-    m_live.setCalibration(CalibrationSettings::load(m_services.programDir, &calibrationReport));
-    // A file that could not be created at start-up has been said once already.
-    const auto said = [this](const ConfigReport& report) {
-        const bool told =
-            report.fileMissing &&
-            m_status->line(static_cast<int>(StatusSource::FirstStart)).contains(report.fileName);
-        return told ? QString() : report.describe();
-    };
-    setStatus(StatusSource::ProgramFile, said(programReport));
-    setStatus(StatusSource::CalibrationFile, said(calibrationReport));
-}
-
 void MainWindow::rebuildList()
 {
     m_ListView1->clear();
-    m_ListView1->setFont(QFont(QStringLiteral("Arial"), LiveDisplay::listFontPointSize(m_config)));
+    const ProgramConfig& config = m_station.config();
+    m_ListView1->setFont(QFont(QStringLiteral("Arial"), LiveDisplay::listFontPointSize(config)));
     m_ListView1->setColumnWidth(0, tw(1));
     m_ListView1->setColumnWidth(1, tw(1500));
     m_ListView1->setColumnWidth(2, tw(2600));
-    for (const LiveDisplay::Row& row : LiveDisplay::startRows(m_config)) {
+    for (const LiveDisplay::Row& row : LiveDisplay::startRows(config)) {
         auto* item = new QTreeWidgetItem(m_ListView1);
         item->setText(1, row.value);
         item->setText(2, row.label);
@@ -240,58 +192,48 @@ void MainWindow::showRows(const QVector<LiveDisplay::Row>& rows)
     }
 }
 
-void MainWindow::handleFrame(const QByteArray& frame)
+void MainWindow::showFrameSeen()
 {
     m_BlinkData->setState(Lamp::State::Red);
-    m_Timer2.start();
-    if (!m_live.handleFrame(frame, m_services.clock->now(), m_Timer1.isActive()))
-        return;
-    showRows(LiveDisplay::rows(m_live.reading(), m_config));
-    m_txtMode->setText(LiveDisplay::modeLabel(m_live.reading().Mode));
-    setWindowTitle(LiveDisplay::caption(m_live.reading()));
+    m_lampTimer.start();
+}
+
+void MainWindow::showReading()
+{
+    const Reading& r = m_station.reading();
+    showRows(LiveDisplay::rows(r, m_station.config()));
+    m_txtMode->setText(LiveDisplay::modeLabel(r.Mode));
+    setWindowTitle(LiveDisplay::caption(r));
 }
 
 void MainWindow::startLoggingClicked()
 {
-    const auto interval = LogInterval::fromDelay(m_delay->text());
-    if (!interval) {
+    if (!m_station.startLogging(m_delay->text()))
         m_services.messages->show(QString::fromLatin1(LogInterval::InvalidMessage));
-        return;
-    }
-    beginLogging(*interval);
 }
 
-void MainWindow::beginLogging(const LogInterval& interval)
+void MainWindow::showLoggingStarted(const QString& delayText)
 {
-    m_delay->setText(interval.delayText);
-    m_Timer1.setInterval(interval.milliseconds);
+    m_delay->setText(delayText);
     m_delay->setEnabled(false);
     m_StartLogging->setEnabled(false);
     m_StopLogging->setEnabled(true);
-    m_Timer1.start();
-    m_live.reading().resetPeaks();
 }
 
-void MainWindow::stopLogging()
+void MainWindow::showLoggingStopped()
 {
     m_StartLogging->setEnabled(true);
     m_delay->setEnabled(true);
     m_StopLogging->setEnabled(false);
-    m_Timer1.stop();
 }
 
-void MainWindow::LoggingTick()
+void MainWindow::showRecordWritten(bool ok)
 {
     m_BlinkLog->setState(Lamp::State::Red);
-    m_Timer2.start();
-    const LogWriter::Result result =
-        LogWriter::writeTick(m_services.programDir, m_live.reading(), m_config,
-                             m_services.clock->now(), QLocale(), &m_backlog);
+    m_lampTimer.start();
     // A record that could not be written in full keeps the lamp amber until one is.
-    if (!result.ok())
+    if (!ok)
         m_BlinkLog->setState(Lamp::State::Error);
-    setStatus(StatusSource::Logging, result.describe());
-    m_live.reading().resetPeaks();
 }
 
 void MainWindow::showLogs()
@@ -305,46 +247,23 @@ void MainWindow::showLogs()
 
 void MainWindow::programSetup()
 {
-    lendPort();
-    ProgramSetup dialog(m_services, this);
-    dialog.exec();
-    takePortBack();
+    m_station.lendPort();
+    {
+        ProgramSetup dialog(m_services, this);
+        dialog.exec();
+    }
+    m_station.takePortBack();
 }
 
 void MainWindow::calibrate()
 {
     // The dialog opens the port itself while it is shown.
-    lendPort();
+    m_station.lendPort();
     {
         Calibrate dialog(m_services, this);
         dialog.exec();
     }
-    takePortBack();
-}
-
-void MainWindow::lendPort()
-{
-    m_port.close();
-    m_live.lendPort(m_services.clock->now());
-}
-
-void MainWindow::takePortBack()
-{
-    m_live.takePortBack(m_services.clock->now());
-    LoadConfiguration();
-    openConfiguredPort();
-}
-
-void MainWindow::openConfiguredPort()
-{
-    // A Port that is not a number opens nothing, and nothing is retried: another device
-    // may be on any port we guessed.
-    if (const auto port = m_config.portNumber()) {
-        m_port.open(*port);
-        return;
-    }
-    m_port.close();
-    setStatus(StatusSource::Port, m_config.portProblem());
+    m_station.takePortBack();
 }
 
 void MainWindow::resetLamps()
@@ -352,17 +271,7 @@ void MainWindow::resetLamps()
     m_BlinkData->setState(Lamp::State::Normal);
     if (m_BlinkLog->state() == Lamp::State::Red)
         m_BlinkLog->setState(Lamp::State::Normal);
-    m_Timer2.stop();
-}
-
-void MainWindow::wattHourStep()
-{
-    m_live.wattHourStep(m_services.clock->now());
-}
-
-void MainWindow::setStatus(StatusSource source, const QString& text)
-{
-    m_status->setLine(static_cast<int>(source), text);
+    m_lampTimer.stop();
 }
 
 QString MainWindow::statusText() const
@@ -372,6 +281,6 @@ QString MainWindow::statusText() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    m_port.close();
+    m_station.shutdown();
     event->accept();
 }

@@ -1,16 +1,11 @@
 #pragma once
 
-#include "config/ProgramConfig.h"
 #include "device/LiveDisplay.h"
-#include "device/LiveReading.h"
-#include "logging/LogInterval.h"
-#include "logging/OutputBacklog.h"
+#include "station/Station.h"
 #include "ui/AppServices.h"
-#include "ui/PortKeeper.h"
 
 #include <QTimer>
 #include <QWidget>
-#include <memory>
 
 class Graph;
 class Lamp;
@@ -20,61 +15,42 @@ class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 
-// The start window: live values from the logger, the lamps, the logging row and the buttons
-// that open the other windows. It owns the port, the buffer and the reading for the run.
+// The start window: a view of the station with its live values, the lamps, the logging row
+// and the buttons that open the other windows.
 class MainWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit MainWindow(AppServices services, QWidget* parent = nullptr);
+    MainWindow(Station& station, AppServices services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    const Reading& reading() const { return m_live.reading(); }
+    const Reading& reading() const { return m_station.reading(); }
     // Everything the status line shows now, one problem a line; empty when all is well.
     QString statusText() const;
-
-    static constexpr int PortRetryMs = PortKeeper::RetryMs;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Each source of trouble owns one line of the status area, replaced as it changes.
-    enum class StatusSource { FirstStart, ProgramFile, CalibrationFile, Port, Logging };
-
     void buildControls();
-    void startUp();
-    void createMissingConfigFiles();
-    void LoadConfiguration();
-    void openConfiguredPort();
-    // Saved settings, a new port number included, take effect when a dialog closes.
-    void lendPort();
-    void takePortBack();
     void rebuildList();
     void showRows(const QVector<LiveDisplay::Row>& rows);
-
-    void handleFrame(const QByteArray& frame);
+    void showReading();
+    void showFrameSeen();
+    void showRecordWritten(bool ok);
+    void showLoggingStarted(const QString& delayText);
+    void showLoggingStopped();
 
     void startLoggingClicked();
-    void beginLogging(const LogInterval& interval);
-    void stopLogging();
-    void LoggingTick();
-
     void showLogs();
     void programSetup();
     void calibrate();
     void resetLamps();
-    void wattHourStep();
-    void setStatus(StatusSource source, const QString& text);
     int tw(int twips) const;
 
+    Station& m_station;
     AppServices m_services;
-    ProgramConfig m_config;
-    LiveReading m_live;
-    // Records the disk could not take yet, written by a later tick.
-    OutputBacklog m_backlog;
-    PortKeeper m_port;
     double m_dpi = 96;
 
     QTreeWidget* m_ListView1 = nullptr;
@@ -91,8 +67,6 @@ private:
     StatusLine* m_status = nullptr;
     // One history window for the run, so its records and view survive between openings.
     Graph* m_graph = nullptr;
-
-    QTimer m_Timer1;
-    QTimer m_Timer2;
-    QTimer m_Timer3;
+    // Puts the lamps back a quarter of a second after they flashed.
+    QTimer m_lampTimer;
 };

@@ -34,9 +34,11 @@ private slots:
         SettableClock clock;
         RecordingMessages messages;
         const QString programDir = dir.path();
-        AppServices services{programDir, &clock, &messages,
-                             [programDir] { return std::make_unique<QtSerialLink>(programDir); }};
-        MainWindow w(services);
+        AppServices services{
+            {programDir, &clock, [programDir] { return std::make_unique<QtSerialLink>(programDir); }},
+            &messages};
+        Station station(services);
+        MainWindow w(station, services);
         QTRY_VERIFY_WITH_TIMEOUT(w.reading().Volts > 10, 5000);
         QVERIFY(w.reading().Volts < 16); // 50 counts per volt: a 12 V bank
 

@@ -18,7 +18,7 @@ private slots:
         QVERIFY2(rig.makeReadOnly(), qPrintable(rig.error()));
         VERIFY_NO_PROBLEM(startProgram(rig));
 
-        const QString status = waitForStatus(rig, "logs/", IntervalMs + 15000);
+        const QString status = waitForStatus(rig, "logs/" + today(), IntervalMs + 15000);
         for (const QString& file : QStringList{"settings.cfg", "logs/" + today() + ".txt",
                                                "html/log.asp", "Excel/" + today() + ".xls"})
             QVERIFY2(status.count(file) == 1, qPrintable(file + " in: " + status));

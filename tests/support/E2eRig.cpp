@@ -228,7 +228,8 @@ QString E2eRig::waitForTitle(const QString& prefix, const QString& notThis, int 
 QList<QByteArray> E2eRig::logLines() const
 {
     QList<QByteArray> lines;
-    QStringList days = QDir(path(QStringLiteral("logs"))).entryList({QStringLiteral("*.txt")});
+    // The day logs, not the day's energy kept beside them.
+    QStringList days = QDir(path(QStringLiteral("logs"))).entryList({QStringLiteral("*_*_*.txt")});
     // Day stamps have no leading zeros, so order them by date rather than by name.
     const auto date = [](const QString& name) {
         return QDate::fromString(name.chopped(4), QStringLiteral("yyyy_M_d"));

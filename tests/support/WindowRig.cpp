@@ -24,6 +24,20 @@ AppServices WindowRig::services()
     return s;
 }
 
+Station& WindowRig::station()
+{
+    if (!m_station)
+        m_station = std::make_unique<Station>(services());
+    return *m_station;
+}
+
+MainWindow& WindowRig::mainWindow()
+{
+    if (!m_window)
+        m_window = std::make_unique<MainWindow>(station(), services());
+    return *m_window;
+}
+
 void WindowRig::write(const QString& relative, const QByteArray& bytes) const
 {
     QFile file(path(relative));

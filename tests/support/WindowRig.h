@@ -3,7 +3,9 @@
 #include "support/MemorySerialLink.h"
 #include "support/RecordingMessages.h"
 #include "support/SettableClock.h"
+#include "station/Station.h"
 #include "ui/AppServices.h"
+#include "ui/MainWindow.h"
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -22,6 +24,10 @@ public:
     // The links the windows made, in the order they asked for them; null once the window
     // that owned one has gone.
     MemorySerialLink* link(int index = 0) const { return m_links.value(index); }
+    // The station on this folder, made on first use and not yet started.
+    Station& station();
+    // The main window over station(), made on first use; it starts the station.
+    MainWindow& mainWindow();
 
     SettableClock clock;
     RecordingMessages messages;
@@ -30,4 +36,6 @@ public:
 private:
     QTemporaryDir m_dir;
     QVector<QPointer<MemorySerialLink>> m_links;
+    std::unique_ptr<Station> m_station;
+    std::unique_ptr<MainWindow> m_window;
 };

@@ -5,6 +5,7 @@
 #include "ui/MainWindow.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -23,12 +24,11 @@ QStringList column(const MainWindow& w, int col)
     return texts;
 }
 
-std::unique_ptr<MainWindow> open(WindowRig& rig,
-                                 const ProgramConfig& program = ProgramConfig::defaults())
+MainWindow& open(WindowRig& rig, const ProgramConfig& program = ProgramConfig::defaults())
 {
     rig.write("prog.cfg", program.fileText());
     rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
-    return std::make_unique<MainWindow>(rig.services());
+    return rig.mainWindow();
 }
 
 } // namespace
@@ -43,24 +43,24 @@ private slots:
     void framesBecomeRowsCaptionModeLabelAndLamp()
     {
         WindowRig rig;
-        auto w = open(rig);
-        auto* lamp = w->findChild<Lamp*>("BlinkData");
-        auto* mode = w->findChild<QLabel*>("txtMode");
+        auto& w = open(rig);
+        auto* lamp = w.findChild<Lamp*>("BlinkData");
+        auto* mode = w.findChild<QLabel*>("txtMode");
         rig.link()->feed(frame.left(30));
-        QCOMPARE(w->windowTitle(), waiting);
+        QCOMPARE(w.windowTitle(), waiting);
         QCOMPARE(lamp->state(), Lamp::State::Normal);
         rig.link()->feed(frame.mid(30));
-        QCOMPARE(w->windowTitle(), live);
-        QCOMPARE(column(*w, 1), (QStringList{"12.5", "2.5", "31.25", "0", "150", "20"}));
+        QCOMPARE(w.windowTitle(), live);
+        QCOMPARE(column(w, 1), (QStringList{"12.5", "2.5", "31.25", "0", "150", "20"}));
         QCOMPARE(mode->text(), QString("On Load"));
         QCOMPARE(lamp->state(), Lamp::State::Red);
         QTRY_COMPARE_WITH_TIMEOUT(lamp->state(), Lamp::State::Normal, 1000);
 
         rig.link()->feed("[<V>650</V><M>2</M>]");
         QCOMPARE(mode->text(), QString());
-        QCOMPARE(w->windowTitle(), QString("Wendro  13V -25.6A"));
+        QCOMPARE(w.windowTitle(), QString("Wendro  13V -25.6A"));
         rig.link()->feed("[<V>700</V><I>1e308</I>]"); // volts converted, then amps overflow
-        QCOMPARE(w->windowTitle(), QString("Wendro  13V -25.6A"));
+        QCOMPARE(w.windowTitle(), QString("Wendro  13V -25.6A"));
         QCOMPARE(lamp->state(), Lamp::State::Red);
     }
 
@@ -86,18 +86,18 @@ private slots:
         QFETCH(QStringList, extraRows);
         QFETCH(int, points);
         WindowRig rig;
-        auto w = open(rig, {"1", "0", "0", "60", "0", rpm, ws, "knots"});
+        auto& w = open(rig, {"1", "0", "0", "60", "0", rpm, ws, "knots"});
         const QStringList labels = QStringList{"Volts", "Amps", "Watts", "WattHours"} + extraRows;
-        QCOMPARE(column(*w, 2), labels);
-        QCOMPARE(column(*w, 1), QStringList(labels.size(), "0.0"));
-        QCOMPARE(w->findChild<QTreeWidget*>("ListView1")->font().pointSize(), points);
+        QCOMPARE(column(w, 2), labels);
+        QCOMPARE(column(w, 1), QStringList(labels.size(), "0.0"));
+        QCOMPARE(w.findChild<QTreeWidget*>("ListView1")->font().pointSize(), points);
     }
 
     // A first start must not stop for want of files: it writes the defaults and says so.
     void firstStartCreatesBothFiles()
     {
         WindowRig rig;
-        MainWindow w(rig.services());
+        MainWindow& w = rig.mainWindow();
         QCOMPARE(rig.read("prog.cfg"), ProgramConfig::defaults().fileText());
         QCOMPARE(rig.read("settings.cfg"), CalibrationSettings::defaults().fileText());
         QCOMPARE(w.statusText(), QString("prog.cfg was missing: created it with default "
@@ -111,39 +111,78 @@ private slots:
     {
         WindowRig rig;
         rig.refuseOpen = true;
-        auto w = open(rig);
+        auto& w = open(rig);
         MemorySerialLink* link = rig.link();
-        QCOMPARE(w->statusText(), QString("Cannot open COM1: missing (no such device). Trying "
+        QCOMPARE(w.statusText(), QString("Cannot open COM1: missing (no such device). Trying "
                                           "again every 5 seconds."));
-        auto* retry = w->findChild<QTimer*>("PortRetry");
+        auto* retry = rig.station().findChild<QTimer*>("PortRetry");
         QTest::qWait(50);
         QCOMPARE(link->openAttempts, 1);
         link->refuseOpen = false;
         retry->setInterval(10);
         QTRY_VERIFY_WITH_TIMEOUT(link->isOpen(), 1000);
-        QVERIFY(w->statusText().isEmpty());
+        QVERIFY(w.statusText().isEmpty());
 
-        retry->setInterval(MainWindow::PortRetryMs);
+        retry->setInterval(Station::PortRetryMs);
         link->feed("[<V>625</V><I>5");
         link->unplug();
-        QCOMPARE(w->statusText(),
+        QCOMPARE(w.statusText(),
                  QString("COM1: device disconnected. Trying again every 5 seconds."));
         QTest::qWait(50);
         QCOMPARE(link->openAttempts, 2);
         retry->setInterval(10);
         QTRY_VERIFY_WITH_TIMEOUT(link->isOpen(), 1000);
         QCOMPARE(link->openAttempts, 3);
-        QVERIFY(w->statusText().isEmpty());
+        QVERIFY(w.statusText().isEmpty());
         link->feed("62</I>]");
-        QCOMPARE(w->windowTitle(), live);
+        QCOMPARE(w.windowTitle(), live);
+    }
+
+    // The logging row follows the station: Start refuses text that is not a number with the
+    // message, shows the clamped delay and swaps the buttons; a record that could not be
+    // written keeps the log lamp amber until one is.
+    void loggingRowAndLamp()
+    {
+        WindowRig rig;
+        ProgramConfig program = ProgramConfig::defaults();
+        program.SaveExcel = "1";
+        MainWindow& w = open(rig, program);
+        auto* delay = w.findChild<QLineEdit*>("delay");
+        auto* start = w.findChild<QPushButton*>("StartLogging");
+        auto* stop = w.findChild<QPushButton*>("StopLogging");
+        auto* lamp = w.findChild<Lamp*>("BlinkLog");
+        const auto logging = [&](bool on) {
+            return delay->isEnabled() != on && start->isEnabled() != on && stop->isEnabled() == on;
+        };
+        delay->setText("abc");
+        start->click();
+        QCOMPARE(rig.messages.shown,
+                 QStringList{"Invalid delay period, needs to be a number between 10 and 600"});
+        QVERIFY(logging(false));
+        delay->setText("5");
+        start->click();
+        QCOMPARE(delay->text(), QString("10"));
+        QVERIFY(logging(true));
+
+        auto* logTimer = rig.station().findChild<QTimer*>("Timer1");
+        QVERIFY(QDir(rig.path("Excel")).removeRecursively());
+        QMetaObject::invokeMethod(logTimer, "timeout");
+        QCOMPARE(lamp->state(), Lamp::State::Error);
+        QVERIFY(w.statusText().startsWith("Excel/"));
+        QVERIFY(QDir(rig.path(".")).mkdir("Excel"));
+        QMetaObject::invokeMethod(logTimer, "timeout");
+        QCOMPARE(lamp->state(), Lamp::State::Red);
+        QTRY_COMPARE_WITH_TIMEOUT(lamp->state(), Lamp::State::Normal, 1000);
+        stop->click();
+        QVERIFY(logging(false));
     }
 
     // The history window is modal, but frames keep arriving behind it; Exit closes the port.
     void historyWindowKeepsThePortOpenExitClosesIt()
     {
         WindowRig rig;
-        auto w = open(rig);
-        w->show();
+        auto& w = open(rig);
+        w.show();
         QString modal;
         QTimer::singleShot(0, [&] {
             QWidget* graph = QApplication::activeModalWidget();
@@ -152,12 +191,12 @@ private slots:
             if (graph)
                 graph->close();
         });
-        w->findChild<QPushButton*>("ShowLogs")->click();
+        w.findChild<QPushButton*>("ShowLogs")->click();
         QCOMPARE(modal, QString("Graph"));
-        QCOMPARE(w->windowTitle(), live);
+        QCOMPARE(w.windowTitle(), live);
         QVERIFY(rig.link()->isOpen());
-        w->findChild<QPushButton*>("Exit")->click();
-        QVERIFY(!rig.link()->isOpen() && !w->isVisible());
+        w.findChild<QPushButton*>("Exit")->click();
+        QVERIFY(!rig.link()->isOpen() && !w.isVisible());
     }
 };
 

@@ -40,7 +40,7 @@ private slots:
     void setupMovesThePortAndReloads()
     {
         WindowRig rig;
-        MainWindow w(rig.services()); // writes the default files
+        MainWindow& w = rig.mainWindow(); // writes the default files
         MemorySerialLink* link = rig.link();
         w.findChild<QPushButton*>("StartLogging")->click();
         bool portClosedMeanwhile = false;
@@ -56,8 +56,8 @@ private slots:
         QCOMPARE(link->lastPortNumber, 3);
         QCOMPARE(w.findChild<QTreeWidget*>("ListView1")->topLevelItemCount(), 4);
         QCOMPARE(w.findChild<QLineEdit*>("delay")->text(), QString("30"));
-        QCOMPARE(w.findChild<QTimer*>("Timer1")->interval(), 60000);
-        QVERIFY(w.findChild<QTimer*>("Timer1")->isActive());
+        QCOMPARE(rig.station().findChild<QTimer*>("Timer1")->interval(), 60000);
+        QVERIFY(rig.station().findChild<QTimer*>("Timer1")->isActive());
     }
 
     // The dialog listens on its own port while the main one is closed; saved dividers
@@ -65,7 +65,7 @@ private slots:
     void calibrationHasThePortAndItsDividersApplyAfter()
     {
         WindowRig rig;
-        MainWindow w(rig.services());
+        MainWindow& w = rig.mainWindow();
         MemorySerialLink* mainLink = rig.link(0);
         withDialog<Calibrate>(w, "CalibrateButton", [&](Calibrate* dialog) {
             QVERIFY(!mainLink->isOpen());
@@ -87,9 +87,9 @@ private slots:
         const QByteArray file = ProgramConfig::defaults().fileText().replace("<Port>1<", "<Port>COM2<");
         rig.write("prog.cfg", file);
         rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
-        MainWindow w(rig.services());
+        MainWindow& w = rig.mainWindow();
         MemorySerialLink* link = rig.link();
-        w.findChild<QTimer*>("PortRetry")->setInterval(10);
+        rig.station().findChild<QTimer*>("PortRetry")->setInterval(10);
         QTest::qWait(50);
         QCOMPARE(link->openAttempts, 0);
         QCOMPARE(w.statusText(), QString("prog.cfg: Port \"COM2\" is not a port number: no port "
@@ -112,9 +112,9 @@ private slots:
     {
         WindowRig rig;
         rig.clock.set(QDateTime(QDate(2031, 5, 5), QTime(12, 0)));
-        MainWindow w(rig.services());
+        MainWindow& w = rig.mainWindow();
         rig.link()->feed(frame); // 12.5 V x 2.5 A = 31.25 W
-        auto* wattHourTimer = w.findChild<QTimer*>("Timer3");
+        auto* wattHourTimer = rig.station().findChild<QTimer*>("Timer3");
         QVERIFY(wattHourTimer->isActive());
         const auto stepAt = [&](const QTime& time) {
             rig.clock.set(QDateTime(QDate(2031, 5, 5), time));

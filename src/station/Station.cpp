@@ -1,0 +1,218 @@
+#include "Station.h"
+
+#include "config/CalibrationSettings.h"
+#include "config/ConfigFile.h"
+#include "logging/LogWriter.h"
+
+#include <QLocale>
+
+Station::Station(StationServices services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)),
+      m_port(m_services.makeLink(), QStringLiteral("MSComm1"), this)
+{
+    // Children, so tests find them by name; they leave the child list as members go.
+    for (QTimer* timer : {&m_logTimer, &m_wattHourTimer})
+        timer->setParent(this);
+    m_logTimer.setObjectName(QStringLiteral("Timer1"));
+    m_logTimer.setInterval(1000);
+    m_wattHourTimer.setObjectName(QStringLiteral("Timer3"));
+    m_wattHourTimer.setInterval(WattHourStepMs);
+    connect(&m_logTimer, &QTimer::timeout, this, &Station::writeLogRecord);
+    connect(&m_wattHourTimer, &QTimer::timeout, this, &Station::wattHourStep);
+    connect(&m_port, &PortKeeper::frameArrived, this, &Station::handleFrame);
+    connect(&m_port, &PortKeeper::problemChanged, this,
+            [this](const QString& text) { setStatus(StatusSource::Port, text); });
+}
+
+Station::~Station()
+{
+    shutdown();
+}
+
+void Station::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    Reading& r = m_live.reading();
+    r.Mode = 0;
+    r.Volts = r.Amps = r.Watts = r.RPM = r.WattHours = 0;
+    r.LastRawCurrent = 500;
+    createMissingConfigFiles();
+    loadConfiguration();
+
+    m_energyReadProblem = m_energy.load(m_services.programDir);
+    setStatus(StatusSource::Energy, m_energyReadProblem);
+    m_countDay = m_services.clock->now().date();
+    m_live.continueDay(m_countDay, m_energy.total(m_countDay));
+    m_wattHourTimer.start();
+
+    openConfiguredPort();
+    // Automatic start: quietly stays off when the interval is not a number.
+    if (ProgramConfig::isOn(m_config.LogOn)) {
+        if (const auto interval = LogInterval::fromDelay(m_config.LogDelay))
+            beginLogging(*interval);
+    }
+}
+
+void Station::shutdown()
+{
+    if (!m_started)
+        return;
+    m_started = false;
+    m_logTimer.stop();
+    m_wattHourTimer.stop();
+    m_port.close();
+    QList<OutputFailure> failures;
+    m_backlog.flushAll(failures);
+    if (m_energyChanged)
+        saveEnergy();
+}
+
+void Station::createMissingConfigFiles()
+{
+    const QString dir = m_services.programDir;
+    const QStringList notes = {
+        ConfigFile::createIfMissing(ProgramConfig::path(dir), ProgramConfig::defaults().fileText()),
+        ConfigFile::createIfMissing(CalibrationSettings::path(dir),
+                                    CalibrationSettings::defaults().fileText())};
+    QStringList said;
+    for (const QString& note : notes) {
+        if (!note.isEmpty())
+            said << note;
+    }
+    setStatus(StatusSource::FirstStart, said.join(QLatin1Char('\n')));
+}
+
+void Station::loadConfiguration()
+{
+    ConfigReport programReport;
+    m_config = ProgramConfig::load(m_services.programDir, &programReport);
+    ConfigReport calibrationReport;
+    m_live.setCalibration(CalibrationSettings::load(m_services.programDir, &calibrationReport));
+    // A file that could not be created at start-up has been said once already.
+    const auto said = [this](const ConfigReport& report) {
+        const bool told =
+            report.fileMissing && statusLine(StatusSource::FirstStart).contains(report.fileName);
+        return told ? QString() : report.describe();
+    };
+    setStatus(StatusSource::ProgramFile, said(programReport));
+    setStatus(StatusSource::CalibrationFile, said(calibrationReport));
+    emit configurationLoaded();
+}
+
+void Station::reloadConfiguration()
+{
+    loadConfiguration();
+}
+
+void Station::openConfiguredPort()
+{
+    // A Port that is not a number opens nothing, and nothing is retried: another device
+    // may be on any port we guessed.
+    if (const auto port = m_config.portNumber()) {
+        m_port.open(*port);
+        return;
+    }
+    m_port.close();
+    setStatus(StatusSource::Port, m_config.portProblem());
+}
+
+void Station::lendPort()
+{
+    m_port.close();
+    m_live.lendPort(m_services.clock->now());
+}
+
+void Station::takePortBack()
+{
+    m_live.takePortBack(m_services.clock->now());
+    loadConfiguration();
+    openConfiguredPort();
+}
+
+void Station::handleFrame(const QByteArray& frame)
+{
+    emit frameSeen();
+    const QDateTime now = m_services.clock->now();
+    if (!m_live.handleFrame(frame, now, isLogging()))
+        return;
+    m_lastFrameTime = now;
+    emit readingChanged();
+}
+
+bool Station::startLogging(const QString& delayText)
+{
+    const auto interval = LogInterval::fromDelay(delayText);
+    if (!interval)
+        return false;
+    beginLogging(*interval);
+    return true;
+}
+
+void Station::beginLogging(const LogInterval& interval)
+{
+    m_logTimer.setInterval(interval.milliseconds);
+    m_logTimer.start();
+    m_live.reading().resetPeaks();
+    emit loggingStarted(interval.delayText);
+}
+
+void Station::stopLogging()
+{
+    m_logTimer.stop();
+    emit loggingStopped();
+}
+
+void Station::writeLogRecord()
+{
+    const LogWriter::Result result =
+        LogWriter::writeTick(m_services.programDir, m_live.reading(), m_config,
+                             m_services.clock->now(), QLocale(), &m_backlog);
+    setStatus(StatusSource::Logging, result.describe());
+    m_live.reading().resetPeaks();
+    emit recordWritten(result.ok());
+}
+
+void Station::wattHourStep()
+{
+    const QDateTime now = m_services.clock->now();
+    const QDate today = now.date();
+    m_live.wattHourStep(now);
+    Reading& r = m_live.reading();
+    // A day come back to, with the clock set back, goes on from its own count.
+    if (today != m_countDay)
+        r.WattHours += m_energy.total(today);
+    m_countDay = today;
+    if (m_energy.set(today, r.WattHours))
+        m_energyChanged = true;
+    if (m_energyChanged &&
+        (!m_sinceEnergySaved.isValid() || m_sinceEnergySaved.hasExpired(EnergySaveMs)))
+        saveEnergy();
+}
+
+void Station::saveEnergy()
+{
+    const QString failure = m_energy.save(m_services.programDir);
+    // A save that failed is tried again at the next step, not a minute later.
+    m_energyChanged = !failure.isEmpty();
+    if (failure.isEmpty())
+        m_sinceEnergySaved.start();
+    QStringList problems;
+    for (const QString& problem : {m_energyReadProblem, failure}) {
+        if (!problem.isEmpty())
+            problems << problem;
+    }
+    setStatus(StatusSource::Energy, problems.join(QLatin1Char('\n')));
+}
+
+void Station::setStatus(StatusSource source, const QString& text)
+{
+    if (m_status.value(source) == text)
+        return;
+    if (text.isEmpty())
+        m_status.remove(source);
+    else
+        m_status.insert(source, text);
+    emit statusChanged(source, text);
+}
