@@ -43,25 +43,25 @@ MainWindow::MainWindow(Station& station, AppServices services, QWidget* parent)
     connect(&m_station, &Station::loggingStarted, this, &MainWindow::showLoggingStarted);
     connect(&m_station, &Station::loggingStopped, this, &MainWindow::showLoggingStopped);
     connect(&m_station, &Station::configurationLoaded, this, [this] {
-        m_delay->setText(m_station.config().LogDelay);
+        m_delayBox->setText(m_station.config().LogDelay);
         rebuildList();
     });
     connect(&m_station, &Station::statusChanged, this,
             [this](Station::StatusSource source, const QString& text) {
                 m_status->setLine(static_cast<int>(source), text);
             });
-    connect(m_StartLogging, &QPushButton::clicked, this, &MainWindow::startLoggingClicked);
-    connect(m_StopLogging, &QPushButton::clicked, &m_station, &Station::stopLogging);
-    connect(m_ShowLogs, &QPushButton::clicked, this, &MainWindow::showLogs);
-    connect(m_Setup, &QPushButton::clicked, this, &MainWindow::programSetup);
-    connect(m_CalibrateButton, &QPushButton::clicked, this, &MainWindow::calibrate);
-    connect(m_Exit, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_startButton, &QPushButton::clicked, this, &MainWindow::startLoggingClicked);
+    connect(m_stopButton, &QPushButton::clicked, &m_station, &Station::stopLogging);
+    connect(m_showLogsButton, &QPushButton::clicked, this, &MainWindow::showLogs);
+    connect(m_setupButton, &QPushButton::clicked, this, &MainWindow::programSetup);
+    connect(m_calibrateButton, &QPushButton::clicked, this, &MainWindow::calibrate);
+    connect(m_exitButton, &QPushButton::clicked, this, &QWidget::close);
 
     setWindowTitle(LiveDisplay::waitingCaption());
-    m_StopLogging->setEnabled(false);
+    m_stopButton->setEnabled(false);
     // A station started before its window shows what it has already.
     rebuildList();
-    m_delay->setText(m_station.config().LogDelay);
+    m_delayBox->setText(m_station.config().LogDelay);
     m_status->setText(m_station.statusLines().join(QLatin1Char('\n')));
     m_status->setVisible(!m_station.statusLines().isEmpty());
     m_station.start();
@@ -93,26 +93,26 @@ void MainWindow::buildControls()
     label11->setFont(brand);
     place(label11, "Label11", 90, 0, 1305, 555);
 
-    m_txtMode = new QLabel(client);
-    m_txtMode->setAlignment(Qt::AlignCenter);
-    QFont modeFont = m_txtMode->font();
+    m_modeLabel = new QLabel(client);
+    m_modeLabel->setAlignment(Qt::AlignCenter);
+    QFont modeFont = m_modeLabel->font();
     modeFont.setBold(true);
-    m_txtMode->setFont(modeFont);
-    place(m_txtMode, "txtMode", 2205, 0, 1410, 375);
+    m_modeLabel->setFont(modeFont);
+    place(m_modeLabel, "txtMode", 2205, 0, 1410, 375);
 
-    m_ListView1 = new QTreeWidget(client);
-    m_ListView1->setColumnCount(3);
-    m_ListView1->setHeaderHidden(true);
-    m_ListView1->setRootIsDecorated(false);
-    m_ListView1->setUniformRowHeights(true);
-    m_ListView1->setSelectionMode(QAbstractItemView::NoSelection);
-    m_ListView1->setFocusPolicy(Qt::NoFocus);
-    m_ListView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_ListView1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    place(m_ListView1, "ListView1", 90, 600, 4200, 2685);
+    m_valueList = new QTreeWidget(client);
+    m_valueList->setColumnCount(3);
+    m_valueList->setHeaderHidden(true);
+    m_valueList->setRootIsDecorated(false);
+    m_valueList->setUniformRowHeights(true);
+    m_valueList->setSelectionMode(QAbstractItemView::NoSelection);
+    m_valueList->setFocusPolicy(Qt::NoFocus);
+    m_valueList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_valueList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    place(m_valueList, "ListView1", 90, 600, 4200, 2685);
 
-    m_BlinkData = new Lamp(client);
-    place(m_BlinkData, "BlinkData", 4320, 600, 150, 150);
+    m_dataLamp = new Lamp(client);
+    place(m_dataLamp, "BlinkData", 4320, 600, 150, 150);
 
     // The frame around the list and the logging row, and the line between them.
     const auto line = [client, this](int left, int top, int width, int height) {
@@ -129,28 +129,28 @@ void MainWindow::buildControls()
 
     auto* label14 = new QLabel(QStringLiteral("Logging"), client);
     place(label14, "Label14", 90, 3390, 1230, 285);
-    m_StartLogging = new QPushButton(QStringLiteral("Start"), client);
-    place(m_StartLogging, "StartLogging", 2820, 3390, 675, 315);
-    m_StopLogging = new QPushButton(QStringLiteral("Stop"), client);
-    place(m_StopLogging, "StopLogging", 3540, 3390, 675, 315);
-    m_BlinkLog = new Lamp(client);
-    place(m_BlinkLog, "BlinkLog", 4305, 3390, 150, 150);
+    m_startButton = new QPushButton(QStringLiteral("Start"), client);
+    place(m_startButton, "StartLogging", 2820, 3390, 675, 315);
+    m_stopButton = new QPushButton(QStringLiteral("Stop"), client);
+    place(m_stopButton, "StopLogging", 3540, 3390, 675, 315);
+    m_logLamp = new Lamp(client);
+    place(m_logLamp, "BlinkLog", 4305, 3390, 150, 150);
 
     auto* label9 = new QLabel(QStringLiteral("Interval"), client);
     place(label9, "Label9", 480, 3795, 555, 255);
-    m_delay = new QLineEdit(QStringLiteral("60"), client);
-    place(m_delay, "delay", 1110, 3705, 495, 315);
+    m_delayBox = new QLineEdit(QStringLiteral("60"), client);
+    place(m_delayBox, "delay", 1110, 3705, 495, 315);
     auto* label10 = new QLabel(QStringLiteral("Seconds"), client);
     place(label10, "Label10", 1650, 3795, 795, 255);
-    m_ShowLogs = new QPushButton(QStringLiteral("Show Logs"), client);
-    place(m_ShowLogs, "ShowLogs", 2820, 3750, 1410, 330);
+    m_showLogsButton = new QPushButton(QStringLiteral("Show Logs"), client);
+    place(m_showLogsButton, "ShowLogs", 2820, 3750, 1410, 330);
 
-    m_Setup = new QPushButton(QStringLiteral("Program Setup"), client);
-    place(m_Setup, "Setup", 45, 4170, 1275, 285);
-    m_CalibrateButton = new QPushButton(QStringLiteral("Calibrate"), client);
-    place(m_CalibrateButton, "CalibrateButton", 1350, 4170, 1140, 285);
-    m_Exit = new QPushButton(QStringLiteral("Exit"), client);
-    place(m_Exit, "Exit", 3540, 4170, 975, 300);
+    m_setupButton = new QPushButton(QStringLiteral("Program Setup"), client);
+    place(m_setupButton, "Setup", 45, 4170, 1275, 285);
+    m_calibrateButton = new QPushButton(QStringLiteral("Calibrate"), client);
+    place(m_calibrateButton, "CalibrateButton", 1350, 4170, 1140, 285);
+    m_exitButton = new QPushButton(QStringLiteral("Exit"), client);
+    place(m_exitButton, "Exit", 3540, 4170, 975, 300);
 
     m_status = new StatusLine(this);
     m_status->setFixedWidth(tw(ClientWidth));
@@ -165,14 +165,14 @@ void MainWindow::buildControls()
 
 void MainWindow::rebuildList()
 {
-    m_ListView1->clear();
+    m_valueList->clear();
     const ProgramConfig& config = m_station.config();
-    m_ListView1->setFont(QFont(QStringLiteral("Arial"), LiveDisplay::listFontPointSize(config)));
-    m_ListView1->setColumnWidth(0, tw(1));
-    m_ListView1->setColumnWidth(1, tw(1500));
-    m_ListView1->setColumnWidth(2, tw(2600));
+    m_valueList->setFont(QFont(QStringLiteral("Arial"), LiveDisplay::listFontPointSize(config)));
+    m_valueList->setColumnWidth(0, tw(1));
+    m_valueList->setColumnWidth(1, tw(1500));
+    m_valueList->setColumnWidth(2, tw(2600));
     for (const LiveDisplay::Row& row : LiveDisplay::startRows(config)) {
-        auto* item = new QTreeWidgetItem(m_ListView1);
+        auto* item = new QTreeWidgetItem(m_valueList);
         item->setText(1, row.value);
         item->setText(2, row.label);
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
@@ -183,10 +183,10 @@ void MainWindow::showRows(const QVector<LiveDisplay::Row>& rows)
 {
     // The rows only change when the configuration is loaded, which rebuilds the list; here
     // the texts are replaced in place.
-    if (m_ListView1->topLevelItemCount() != rows.size())
+    if (m_valueList->topLevelItemCount() != rows.size())
         rebuildList();
     for (int i = 0; i < rows.size(); ++i) {
-        QTreeWidgetItem* item = m_ListView1->topLevelItem(i);
+        QTreeWidgetItem* item = m_valueList->topLevelItem(i);
         item->setText(1, rows[i].value + QLatin1Char(' '));
         item->setText(2, rows[i].label);
     }
@@ -194,7 +194,7 @@ void MainWindow::showRows(const QVector<LiveDisplay::Row>& rows)
 
 void MainWindow::showFrameSeen()
 {
-    m_BlinkData->setState(Lamp::State::Red);
+    m_dataLamp->setState(Lamp::State::Red);
     m_lampTimer.start();
 }
 
@@ -202,38 +202,38 @@ void MainWindow::showReading()
 {
     const Reading& r = m_station.reading();
     showRows(LiveDisplay::rows(r, m_station.config()));
-    m_txtMode->setText(LiveDisplay::modeLabel(r.Mode));
+    m_modeLabel->setText(LiveDisplay::modeLabel(r.Mode));
     setWindowTitle(LiveDisplay::caption(r));
 }
 
 void MainWindow::startLoggingClicked()
 {
-    if (!m_station.startLogging(m_delay->text()))
+    if (!m_station.startLogging(m_delayBox->text()))
         m_services.messages->show(QString::fromLatin1(LogInterval::InvalidMessage));
 }
 
 void MainWindow::showLoggingStarted(const QString& delayText)
 {
-    m_delay->setText(delayText);
-    m_delay->setEnabled(false);
-    m_StartLogging->setEnabled(false);
-    m_StopLogging->setEnabled(true);
+    m_delayBox->setText(delayText);
+    m_delayBox->setEnabled(false);
+    m_startButton->setEnabled(false);
+    m_stopButton->setEnabled(true);
 }
 
 void MainWindow::showLoggingStopped()
 {
-    m_StartLogging->setEnabled(true);
-    m_delay->setEnabled(true);
-    m_StopLogging->setEnabled(false);
+    m_startButton->setEnabled(true);
+    m_delayBox->setEnabled(true);
+    m_stopButton->setEnabled(false);
 }
 
 void MainWindow::showRecordWritten(bool ok)
 {
-    m_BlinkLog->setState(Lamp::State::Red);
+    m_logLamp->setState(Lamp::State::Red);
     m_lampTimer.start();
     // A record that could not be written in full keeps the lamp amber until one is.
     if (!ok)
-        m_BlinkLog->setState(Lamp::State::Error);
+        m_logLamp->setState(Lamp::State::Error);
 }
 
 void MainWindow::showLogs()
@@ -268,9 +268,9 @@ void MainWindow::calibrate()
 
 void MainWindow::resetLamps()
 {
-    m_BlinkData->setState(Lamp::State::Normal);
-    if (m_BlinkLog->state() == Lamp::State::Red)
-        m_BlinkLog->setState(Lamp::State::Normal);
+    m_dataLamp->setState(Lamp::State::Normal);
+    if (m_logLamp->state() == Lamp::State::Red)
+        m_logLamp->setState(Lamp::State::Normal);
     m_lampTimer.stop();
 }
 

@@ -53,17 +53,17 @@ private:
     AppServices m_services;
     double m_dpi = 96;
 
-    QTreeWidget* m_ListView1 = nullptr;
-    QLabel* m_txtMode = nullptr;
-    Lamp* m_BlinkData = nullptr;
-    Lamp* m_BlinkLog = nullptr;
-    QLineEdit* m_delay = nullptr;
-    QPushButton* m_StartLogging = nullptr;
-    QPushButton* m_StopLogging = nullptr;
-    QPushButton* m_Setup = nullptr;
-    QPushButton* m_CalibrateButton = nullptr;
-    QPushButton* m_ShowLogs = nullptr;
-    QPushButton* m_Exit = nullptr;
+    QTreeWidget* m_valueList = nullptr;
+    QLabel* m_modeLabel = nullptr;
+    Lamp* m_dataLamp = nullptr;
+    Lamp* m_logLamp = nullptr;
+    QLineEdit* m_delayBox = nullptr;
+    QPushButton* m_startButton = nullptr;
+    QPushButton* m_stopButton = nullptr;
+    QPushButton* m_setupButton = nullptr;
+    QPushButton* m_calibrateButton = nullptr;
+    QPushButton* m_showLogsButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
     StatusLine* m_status = nullptr;
     // One history window for the run, so its records and view survive between openings.
     Graph* m_graph = nullptr;

@@ -167,6 +167,16 @@ private slots:
                   QDate::currentDate().toString("yyyy-MM-dd 5000\r\n").toLatin1());
         Headless second(folder);
         QTest::qWait(7000); // one watt-hour step after the first frame
+        // The logger unplugged and plugged back in: said once each way, on standard error.
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+        QTest::qWait(6000);
+        sim.start(WENDRO_SIM, {"--dir", folder.dir.path(), "--interval-ms", "500"});
+        QVERIFY(sim.waitForStarted());
+        QString unplugged;
+        QVERIFY(QTest::qWaitFor([&] { return (unplugged += second.said()).contains("port: all well again"); },
+                                10000));
+        QCOMPARE(unplugged.count("COM1: device disconnected. Trying again"), 1);
         QCOMPARE(second.stop(), 0);
         QVERIFY2(folder.energy() > 5000, qPrintable(QString::number(folder.energy())));
         sim.terminate();
