@@ -47,6 +47,10 @@ QString sourceName(Station::StatusSource source)
         return QStringLiteral("logging");
     case Station::StatusSource::Energy:
         return QStringLiteral("energy");
+    case Station::StatusSource::WebServer:
+        return QStringLiteral("web server");
+    case Station::StatusSource::Broker:
+        return QStringLiteral("broker");
     }
     return {};
 }

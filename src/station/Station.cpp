@@ -2,6 +2,7 @@
 
 #include "config/CalibrationSettings.h"
 #include "config/ConfigFile.h"
+#include "logging/LogRecord.h"
 #include "logging/LogWriter.h"
 
 #include <QLocale>
@@ -166,12 +167,14 @@ void Station::stopLogging()
 
 void Station::writeLogRecord()
 {
-    const LogWriter::Result result =
-        LogWriter::writeTick(m_services.programDir, m_live.reading(), m_config,
-                             m_services.clock->now(), QLocale(), &m_backlog);
+    const QDateTime now = m_services.clock->now();
+    const LogWriter::Result result = LogWriter::writeTick(
+        m_services.programDir, m_live.reading(), m_config, now, QLocale(), &m_backlog);
     setStatus(StatusSource::Logging, result.describe());
+    const QByteArray record = LogRecord(m_live.reading(), now.time());
     m_live.reading().resetPeaks();
     emit recordWritten(result.ok());
+    emit recordLogged(record, now);
 }
 
 void Station::wattHourStep()

@@ -24,7 +24,16 @@ class Station : public QObject
 
 public:
     // Each source of trouble owns one status line, replaced as it changes.
-    enum class StatusSource { FirstStart, ProgramFile, CalibrationFile, Port, Logging, Energy };
+    enum class StatusSource {
+        FirstStart,
+        ProgramFile,
+        CalibrationFile,
+        Port,
+        Logging,
+        Energy,
+        WebServer,
+        Broker
+    };
 
     static constexpr int PortRetryMs = PortKeeper::RetryMs;
     static constexpr int WattHourStepMs = 5000;
@@ -62,6 +71,9 @@ public:
     // again and the port, perhaps a new one, opened.
     void lendPort();
     void takePortBack();
+    // Replaces the status line of a source; those that read the station (the web server, the
+    // broker) say their own trouble here too.
+    void setStatus(StatusSource source, const QString& text);
 
 signals:
     // A whole frame came in, whether or not it converted.
@@ -69,6 +81,8 @@ signals:
     // A frame converted: the reading holds new values.
     void readingChanged();
     void recordWritten(bool ok);
+    // The record of a logging tick, as the daily log has it, and the time it was taken.
+    void recordLogged(const QByteArray& record, const QDateTime& time);
     void loggingStarted(const QString& delayText);
     void loggingStopped();
     void configurationLoaded();
@@ -83,7 +97,6 @@ private:
     void writeLogRecord();
     void wattHourStep();
     void saveEnergy();
-    void setStatus(StatusSource source, const QString& text);
 
     StationServices m_services;
     ProgramConfig m_config;
