@@ -1,10 +1,12 @@
 #include "support/WindowRig.h"
 #include "ui/Graph.h"
+#include "history/PlotPainter.h"
 #include "ui/PlotCanvas.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
@@ -168,6 +170,49 @@ private slots:
             QCOMPARE(painted.pixelColor(painted.width() - 2, painted.height() - 2), expected[i]);
             QCOMPARE(box->palette().color(QPalette::WindowText),
                      i == 5 ? QColor(Qt::white) : QColor(Qt::black));
+        }
+    }
+
+    // A day at the record limit painted with one stroke per pixel column must look like
+    // every segment painted as it is.
+    void columnStrokesLookLikeEverySegment()
+    {
+        WindowRig rig;
+        rig.clock.set(QDateTime(QDate(2031, 5, 5), QTime(13, 0)));
+        QByteArray log;
+        for (int i = 0; i < 9999; ++i) {
+            const int minute = i * 1439 / 9999;
+            const double wind = 6 + 4 * std::sin(i / 300.0) + (i % 7) * 0.3;
+            log += QString("<V>%1</V><I>%2</I><W>%3</W><R>%4</R><S>%5</S><M>%6</M><T>%7</T>\r\n")
+                       .arg(12.6 + wind * 0.05).arg(wind * 1.8 - 6).arg(wind * 20 - 70)
+                       .arg(wind * 55).arg(wind).arg((i / 500) % 3 == 0)
+                       .arg(QTime(minute / 60, minute % 60).toString("HH:mm"))
+                       .toLatin1();
+        }
+        rig.write("logs/2031_5_5.txt", log);
+        Graph g(rig.services());
+        g.Load();
+        g.findChild<QPushButton*>("Command1")->click();
+        const DisplayList& list = g.findChild<PlotCanvas*>("Plot")->list();
+        for (const QSize size : {QSize(1920, 1080), QSize(469, 349)}) {
+            QImage strokes(size, QImage::Format_RGB32), every(size, QImage::Format_RGB32);
+            {
+                QPainter painter(&strokes);
+                PlotPainter::paint(painter, list, size);
+            }
+            {
+                QPainter painter(&every);
+                PlotPainter::paintEverySegment(painter, list, size);
+            }
+            int differ = 0;
+            for (int y = 0; y < size.height(); ++y) {
+                const auto* a = reinterpret_cast<const QRgb*>(strokes.constScanLine(y));
+                const auto* b = reinterpret_cast<const QRgb*>(every.constScanLine(y));
+                for (int x = 0; x < size.width(); ++x)
+                    differ += a[x] != b[x];
+            }
+            const double share = 100.0 * differ / (size.width() * size.height());
+            QVERIFY2(share <= 0.5, qPrintable(QString("%1% of pixels differ").arg(share)));
         }
     }
 };
