@@ -4,7 +4,10 @@
 #include "device/QtSerialLink.h"
 #include "station/Station.h"
 
+#include "web/WebServer.h"
+
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDateTime>
 #include <QSocketNotifier>
 #include <csignal>
@@ -68,9 +71,18 @@ bool catchStopSignals()
 
 } // namespace
 
-int runHeadless(int argc, char* argv[], const QString& programDir)
+int runHeadless(int argc, char* argv[], const QString& programDir, const QString& listen)
 {
-    QCoreApplication app(argc, argv);
+    // The graphs the web server draws need fonts, so it takes a GUI application, on a
+    // platform that needs no display.
+    std::unique_ptr<QCoreApplication> application;
+    if (listen.isEmpty()) {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("Wendro"));
     if (!catchStopSignals()) {
         say(QStringLiteral("cannot catch SIGTERM and SIGINT: %1").arg(qt_error_string()));
@@ -100,6 +112,22 @@ int runHeadless(int argc, char* argv[], const QString& programDir)
         QObject::disconnect(*firstFrame);
     });
     say(QStringLiteral("Wendro %1 started in %2").arg(QStringLiteral(WENDRO_VERSION), programDir));
+    std::unique_ptr<WebServer> web;
+    if (!listen.isEmpty()) {
+        const WebServer::Address address = *WebServer::parseAddress(listen);
+        if (const QString warning = WebServer::exposureWarning(address); !warning.isEmpty())
+            say(warning);
+        web = std::make_unique<WebServer>(station);
+        if (const QString failure = web->listen(address); !failure.isEmpty()) {
+            say(failure);
+            return 2;
+        }
+        say(QStringLiteral("dashboard at http://%1:%2/")
+                .arg(address.host.protocol() == QAbstractSocket::IPv6Protocol
+                         ? QLatin1Char('[') + address.host.toString() + QLatin1Char(']')
+                         : address.host.toString())
+                .arg(web->port()));
+    }
     station.start();
     if (!station.isLogging() && !station.startLogging(station.config().LogDelay)) {
         say(QStringLiteral("prog.cfg: LogDelay \"%1\" is not a number: cannot log. Set a number "

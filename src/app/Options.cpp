@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "web/WebServer.h"
+
 Options Options::parse(const QStringList& arguments)
 {
     Options o;
@@ -26,7 +28,8 @@ Options Options::parse(const QStringList& arguments)
             o.help = true;
         else if (a == QLatin1String("--version"))
             o.version = true;
-        else if (value(QStringLiteral("--dir"), &o.dir))
+        else if (value(QStringLiteral("--dir"), &o.dir) ||
+                 value(QStringLiteral("--listen"), &o.listen))
             ;
         else
             o.error = QStringLiteral("unknown option %1").arg(a);
@@ -35,13 +38,16 @@ Options Options::parse(const QStringList& arguments)
     }
     if (!o.dir.isNull() && o.dir.isEmpty())
         o.error = QStringLiteral("--dir needs a folder");
+    if (!o.listen.isEmpty() && !WebServer::parseAddress(o.listen))
+        o.error = QStringLiteral("--listen %1 is not ADDRESS:PORT, such as 127.0.0.1:8080")
+                      .arg(o.listen);
     return o;
 }
 
 QString Options::usage()
 {
     return QStringLiteral(
-        "Usage: wendro [--headless] [--dir DIR]\n"
+        "Usage: wendro [--headless] [--dir DIR] [--listen ADDRESS:PORT]\n"
         "\n"
         "Logs a small wind plant from its logger device on a serial port.\n"
         "\n"
@@ -49,6 +55,9 @@ QString Options::usage()
         "               prog.cfg, and say every change of status on standard error\n"
         "  --dir DIR    the program folder, with prog.cfg, settings.cfg, logs/, html/ and\n"
         "               Excel/ (default: the folder of this program)\n"
+        "  --listen ADDRESS:PORT\n"
+        "               serve the dashboard and its API on this address, such as\n"
+        "               127.0.0.1:8080 for this machine or 0.0.0.0:8080 for the network\n"
         "  --help       show this text\n"
         "  --version    show the version\n");
 }

@@ -10,7 +10,8 @@ struct Options
     bool headless = false;
     bool help = false;
     bool version = false;
-    QString dir;   // empty: the folder of the binary
+    QString dir;    // empty: the folder of the binary
+    QString listen; // empty: no web server
     QString error; // set when the command line could not be read
 
     static Options parse(const QStringList& arguments);

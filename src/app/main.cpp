@@ -2,6 +2,7 @@
 #include "app/Options.h"
 #include "ui/MainWindow.h"
 #include "ui/RealServices.h"
+#include "web/WebServer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,13 +45,22 @@ int main(int argc, char* argv[])
     const QString programDir =
         options.dir.isEmpty() ? binaryFolder(argv[0]) : QDir(options.dir).absolutePath();
     if (options.headless)
-        return runHeadless(argc, argv, programDir);
+        return runHeadless(argc, argv, programDir, options.listen);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wendro"));
     const RealServices real(programDir);
     Station station(real.services());
     MainWindow window(station, real.services());
+    std::unique_ptr<WebServer> web;
+    if (!options.listen.isEmpty()) {
+        // The desktop program goes on without the dashboard if it cannot listen.
+        const WebServer::Address address = *WebServer::parseAddress(options.listen);
+        if (const QString warning = WebServer::exposureWarning(address); !warning.isEmpty())
+            std::fprintf(stderr, "wendro: %s\n", qPrintable(warning));
+        web = std::make_unique<WebServer>(station);
+        station.setStatus(Station::StatusSource::WebServer, web->listen(address));
+    }
     window.show();
     return app.exec();
 }

@@ -215,7 +215,7 @@ QString unreadableMessage(const QString& path, const QString& reason)
 } // namespace
 
 HistoryQuery::Result HistoryQuery::run(const HistoryQueryInput& input, const QString& programDir,
-                                       HistoryData& data)
+                                       HistoryData& data, QVector<RecordTexts>* texts)
 {
     const QChar colon(QLatin1Char(':'));
     const QChar slash(QLatin1Char('/'));
@@ -253,6 +253,14 @@ HistoryQuery::Result HistoryQuery::run(const HistoryQueryInput& input, const QSt
             return {Outcome::TooMany, tooManyMessage()};
         }
         store(tags, *minutes, count, data);
+        if (texts) {
+            const auto text = [&tags](LineTags::Key key) {
+                return tags.value(key).value_or(QByteArrayView()).toByteArray();
+            };
+            texts->append({text(LineTags::T), text(LineTags::V), text(LineTags::I),
+                           text(LineTags::W), text(LineTags::R), text(LineTags::S),
+                           text(LineTags::M)});
+        }
     }
     if (reader.failed())
         return noRecords(data, Outcome::Unreadable, unreadableMessage(path, file.errorString()));

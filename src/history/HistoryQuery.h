@@ -3,7 +3,9 @@
 #include "HistoryData.h"
 
 #include <QDate>
+#include <QByteArray>
 #include <QString>
+#include <QVector>
 
 // The seven boxes of the history window, as typed.
 struct HistoryQueryInput
@@ -15,6 +17,13 @@ struct HistoryQueryInput
     QString Time1m;
     QString Time2h;
     QString Time2m;
+};
+
+// The tag texts of one stored record, exactly as its log line has them; empty where a tag is
+// missing.
+struct RecordTexts
+{
+    QByteArray time, volts, amps, watts, rpm, wind, mode;
 };
 
 // Reads one day's log back into the history arrays for the records strictly inside a time
@@ -40,7 +49,9 @@ public:
         bool draw() const { return outcome == Outcome::Loaded; }
     };
 
-    static Result run(const HistoryQueryInput& input, const QString& programDir, HistoryData& data);
+    // With texts, the tag texts of each stored record are kept too, in the same order.
+    static Result run(const HistoryQueryInput& input, const QString& programDir, HistoryData& data,
+                      QVector<RecordTexts>* texts = nullptr);
 
     // programDir + "/logs/" + Y_M_D + ".txt", the numbers without leading zeros.
     static QString logPath(const QString& programDir, const QDate& day);

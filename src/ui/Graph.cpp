@@ -1,6 +1,7 @@
 #include "Graph.h"
 
 #include "config/ProgramConfig.h"
+#include "history/GraphImage.h"
 #include "history/CursorReadout.h"
 #include "history/HistoryQuery.h"
 #include "history/HistoryTableModel.h"
@@ -26,16 +27,15 @@ struct Series
     const char* caption;
     const char* maxLabel;
     const char* minLabel;
-    QColor box;  // check box background; invalid: the standard one
-    QColor text; // max and min label text
+    QColor box; // check box background; invalid: the standard one
 };
 
 const Series series[5] = {
-    {"Check1", "Volts", "VMax1", "VMin1", QColor(255, 0, 0), QColor(255, 0, 0)},
-    {"Check2", "Amps", "AMax1", "AMin1", QColor(0, 255, 0), QColor(0, 192, 0)},
-    {"Check3", "Watts", "WMax1", "WMin1", QColor(128, 128, 255), QColor(128, 128, 255)},
-    {"Check4", "RPM", "RMax1", "RMin1", QColor(255, 255, 0), QColor(255, 255, 0)},
-    {"Check5", "Wind Speed", "SMax1", "SMin1", QColor(), QColor(255, 255, 255)},
+    {"Check1", "Volts", "VMax1", "VMin1", QColor(255, 0, 0)},
+    {"Check2", "Amps", "AMax1", "AMin1", QColor(0, 255, 0)},
+    {"Check3", "Watts", "WMax1", "WMin1", QColor(128, 128, 255)},
+    {"Check4", "RPM", "RMax1", "RMin1", QColor(255, 255, 0)},
+    {"Check5", "Wind Speed", "SMax1", "SMin1", QColor()},
 };
 
 void setTextColour(QWidget* w, const QColor& colour)
@@ -153,10 +153,10 @@ void Graph::buildControls()
     for (int i = 0; i < 5; ++i) {
         setTextColour(label(QString::fromLatin1(series[i].maxLabel), QStringLiteral("0"), 11790,
                             450 + 180 * i, 1200, 180),
-                      series[i].text);
+                      QColor::fromRgb(GraphImage::LabelColours[i]));
         setTextColour(label(QString::fromLatin1(series[4 - i].minLabel), QStringLiteral("0"),
                             11745, 4500 + 180 * i, 1200, 180),
-                      series[4 - i].text);
+                      QColor::fromRgb(GraphImage::LabelColours[4 - i]));
     }
     const char* readout[] = {"vt", "vv", "av", "wv", "rv", "sv"};
     const int readoutTop[] = {1890, 2295, 2610, 2925, 3240, 3555};

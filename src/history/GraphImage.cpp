@@ -1,0 +1,54 @@
+#include "GraphImage.h"
+
+#include "PlotPainter.h"
+
+#include <QPainter>
+
+QImage GraphImage::render(const GraphPicture& picture, const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(96, 96, 96));
+    QPainter painter(&image);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(qBound(9, size.height() / 40, 16));
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const int line = metrics.height();
+    const GraphLabels labels = picture.labels.value_or(
+        GraphLabels{QStringLiteral("Start"), QStringLiteral("Finish"), QStringLiteral("0"),
+                    QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                    QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                    QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")});
+    const QString maxima[5] = {labels.VMax1, labels.AMax1, labels.WMax1, labels.RMax1,
+                               labels.SMax1};
+    const QString minima[5] = {labels.VMin1, labels.AMin1, labels.WMin1, labels.RMin1,
+                               labels.SMin1};
+    int labelWidth = 0;
+    for (int i = 0; i < 5; ++i)
+        labelWidth = qMax(labelWidth, qMax(metrics.horizontalAdvance(maxima[i]),
+                                           metrics.horizontalAdvance(minima[i])));
+
+    // The plot leaves a line above it for the times and a column on the right for the labels.
+    const int gap = line / 2;
+    const QRect plot(gap, line + gap, qMax(1, size.width() - labelWidth - 3 * gap),
+                     qMax(1, size.height() - line - 2 * gap));
+    painter.save();
+    painter.translate(plot.topLeft());
+    painter.setClipRect(QRect(QPoint(0, 0), plot.size()));
+    PlotPainter::paint(painter, picture.plot, plot.size());
+    painter.restore();
+
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(plot.left(), 0, plot.width(), line + gap), Qt::AlignLeft | Qt::AlignVCenter,
+                     labels.stime);
+    painter.drawText(QRect(plot.left(), 0, plot.width(), line + gap), Qt::AlignRight | Qt::AlignVCenter,
+                     labels.ftime);
+    const int x = plot.right() + 2 * gap;
+    for (int i = 0; i < 5; ++i) {
+        painter.setPen(QColor::fromRgb(LabelColours[i]));
+        painter.drawText(x, plot.top() + line * (i + 1), maxima[i]);
+        // Minima stack upwards from the bottom in reverse, wind speed on top.
+        painter.drawText(x, plot.bottom() - line * i, minima[i]);
+    }
+    return image;
+}

@@ -1,0 +1,263 @@
+#include "WebApi.h"
+
+#include "history/DrawGraph.h"
+#include "history/GraphImage.h"
+#include "history/HistoryQuery.h"
+#include "station/DayEnergy.h"
+#include "station/Station.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace {
+
+QByteArray compact(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// A day's records through the history window's own query; the HTTP status for its outcome.
+struct DayQuery
+{
+    std::unique_ptr<HistoryData> data = std::make_unique<HistoryData>();
+    QVector<RecordTexts> texts;
+    HistoryQuery::Result result;
+    QString from;
+    QString to;
+
+    int status() const
+    {
+        switch (result.outcome) {
+        case HistoryQuery::Outcome::Loaded:
+            return 200;
+        case HistoryQuery::Outcome::NoData:
+            return 404;
+        case HistoryQuery::Outcome::TooMany:
+            return 413;
+        case HistoryQuery::Outcome::Unreadable:
+            return 500;
+        default:
+            return 400;
+        }
+    }
+};
+
+DayQuery runQuery(const QString& date, const QUrlQuery& query, const QString& programDir,
+                  bool keepTexts)
+{
+    DayQuery q;
+    q.from = query.hasQueryItem(QStringLiteral("from")) ? query.queryItemValue(QStringLiteral("from"))
+                                                       : QStringLiteral("00:00");
+    q.to = query.hasQueryItem(QStringLiteral("to")) ? query.queryItemValue(QStringLiteral("to"))
+                                                   : QStringLiteral("23:59");
+    // The date only ever reaches a file name as the three numbers the query checks.
+    static const QRegularExpression dateForm(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})$"));
+    const QRegularExpressionMatch d = dateForm.match(date);
+    const auto hoursMinutes = [](const QString& time) {
+        const QStringList parts = time.split(QLatin1Char(':'));
+        return parts.size() == 2 ? parts : QStringList{QStringLiteral("x"), QStringLiteral("x")};
+    };
+    const QStringList from = hoursMinutes(q.from);
+    const QStringList to = hoursMinutes(q.to);
+    const HistoryQueryInput input{d.hasMatch() ? d.captured(1) : QStringLiteral("x"),
+                                  d.captured(2), d.captured(3), from[0], from[1], to[0], to[1]};
+    q.result = HistoryQuery::run(input, programDir, *q.data, keepTexts ? &q.texts : nullptr);
+    return q;
+}
+
+QByteArray csvField(const QByteArray& text)
+{
+    if (!text.contains(',') && !text.contains('"') && !text.contains('\n') && !text.contains('\r'))
+        return text;
+    return '"' + QByteArray(text).replace("\"", "\"\"") + '"';
+}
+
+} // namespace
+
+// The dashboard is built into the core library, which the linker would otherwise leave out.
+static void registerPages()
+{
+    Q_INIT_RESOURCE(web);
+}
+
+WebApi::WebApi(const Station& station) : m_station(station)
+{
+    registerPages();
+}
+
+HttpResponse WebApi::handle(const HttpRequest& request) const
+{
+    const QString& path = request.path;
+    if (path == QLatin1String("/")) {
+        QFile page(QStringLiteral(":/web/dashboard.html"));
+        page.open(QIODevice::ReadOnly);
+        return {200, "text/html; charset=utf-8", page.readAll()};
+    }
+    if (path == QLatin1String("/api/live"))
+        return live();
+    if (path == QLatin1String("/api/energy"))
+        return energy(request.query);
+    if (path == QLatin1String("/page"))
+        return page();
+    static const QString dayPrefix = QStringLiteral("/api/day/");
+    if (path.startsWith(dayPrefix)) {
+        const QString date = path.mid(dayPrefix.size());
+        const bool csv = date.endsWith(QLatin1String(".csv"));
+        return day(csv ? date.chopped(4) : date, csv, request.query);
+    }
+    static const QString graphPrefix = QStringLiteral("/graph/");
+    if (path.startsWith(graphPrefix) && path.endsWith(QLatin1String(".png")))
+        return graph(path.mid(graphPrefix.size()).chopped(4), request.query);
+    return HttpResponse::error(404, QStringLiteral("There is no page %1 here.").arg(path));
+}
+
+HttpResponse WebApi::live() const
+{
+    const Reading& r = m_station.reading();
+    const QDateTime last = m_station.lastFrameTime();
+    QJsonObject o;
+    o.insert(QStringLiteral("time"), last.isValid() ? QJsonValue(last.toString(Qt::ISODate))
+                                                    : QJsonValue(QJsonValue::Null));
+    o.insert(QStringLiteral("age_s"),
+             last.isValid() ? QJsonValue(last.msecsTo(QDateTime::currentDateTime()) / 1000.0)
+                            : QJsonValue(QJsonValue::Null));
+    o.insert(QStringLiteral("volts"), r.Volts);
+    o.insert(QStringLiteral("amps"), r.Amps);
+    o.insert(QStringLiteral("watts"), r.Watts);
+    o.insert(QStringLiteral("watt_hours"), r.WattHours);
+    o.insert(QStringLiteral("rpm"), r.RPM);
+    o.insert(QStringLiteral("wind"), r.WindSpeed);
+    o.insert(QStringLiteral("wind_unit"), m_station.config().WSUnits);
+    o.insert(QStringLiteral("mode"), r.Mode);
+    o.insert(QStringLiteral("logging"), m_station.isLogging());
+    o.insert(QStringLiteral("interval_s"), m_station.loggingIntervalMs() / 1000.0);
+    o.insert(QStringLiteral("status"), QJsonArray::fromStringList(m_station.statusLines()));
+    o.insert(QStringLiteral("version"), QStringLiteral(WENDRO_VERSION));
+    return HttpResponse::json(compact(o));
+}
+
+HttpResponse WebApi::day(const QString& date, bool csv, const QUrlQuery& query) const
+{
+    const DayQuery q = runQuery(date, query, m_station.programDir(), true);
+    if (!q.result.draw())
+        return HttpResponse::error(q.status(), q.result.message);
+    if (csv) {
+        QByteArray out = "time,volts,amps,watts,rpm,wind,mode\r\n";
+        for (const RecordTexts& t : q.texts) {
+            for (const QByteArray* field : {&t.time, &t.volts, &t.amps, &t.watts, &t.rpm, &t.wind})
+                out += csvField(*field) + ',';
+            out += csvField(t.mode) + "\r\n";
+        }
+        return {200, "text/csv; charset=utf-8", out};
+    }
+    QJsonArray records;
+    const HistoryData& d = *q.data;
+    for (int i = 1; i <= d.loadedCount(); ++i) {
+        records.append(QJsonObject{{QStringLiteral("time"), HistoryData::shortTime(d.HistoryTimes[i])},
+                                   {QStringLiteral("volts"), d.HistoryVolts[i]},
+                                   {QStringLiteral("amps"), d.HistoryAmps[i]},
+                                   {QStringLiteral("watts"), d.HistoryWatts[i]},
+                                   {QStringLiteral("rpm"), d.HistoryRpm[i]},
+                                   {QStringLiteral("wind"), d.HistoryWind[i]},
+                                   {QStringLiteral("mode"), d.HistoryModes[i]}});
+    }
+    return HttpResponse::json(compact({{QStringLiteral("date"), date},
+                                       {QStringLiteral("from"), q.from},
+                                       {QStringLiteral("to"), q.to},
+                                       {QStringLiteral("records"), records}}));
+}
+
+HttpResponse WebApi::graph(const QString& date, const QUrlQuery& query) const
+{
+    const auto dimension = [&query](const char* name, int fallback) -> std::optional<int> {
+        if (!query.hasQueryItem(QLatin1String(name)))
+            return fallback;
+        bool ok = false;
+        const int value = query.queryItemValue(QLatin1String(name)).toInt(&ok);
+        if (!ok || value < 100 || value > 4096)
+            return std::nullopt;
+        return value;
+    };
+    const auto w = dimension("w", 960);
+    const auto h = dimension("h", 540);
+    if (!w || !h)
+        return HttpResponse::error(400, QStringLiteral("w and h are whole numbers of pixels "
+                                                       "from 100 to 4096."));
+    // The series the history window opens with, unless the request names them.
+    const ProgramConfig& config = m_station.config();
+    GraphSettings settings;
+    settings.WSUnits = config.WSUnits;
+    settings.RefVoltsToZero = true;
+    QString series = QStringLiteral("v,a,w");
+    if (ProgramConfig::isOn(config.DisplayRPM))
+        series += QStringLiteral(",r");
+    if (ProgramConfig::isOn(config.DisplayWS))
+        series += QStringLiteral(",s");
+    if (query.hasQueryItem(QStringLiteral("series")))
+        series = query.queryItemValue(QStringLiteral("series"));
+    for (const QString& s : series.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool* flags[] = {&settings.ShowVolts, &settings.ShowAmps, &settings.ShowWatts,
+                         &settings.ShowRpm, &settings.ShowWind};
+        const int at = QStringLiteral("vawrs").indexOf(s);
+        if (s.size() != 1 || at < 0)
+            return HttpResponse::error(400, QStringLiteral("series is a list of v, a, w, r and s."));
+        *flags[at] = true;
+    }
+
+    const DayQuery q = runQuery(date, query, m_station.programDir(), false);
+    if (!q.result.draw())
+        return HttpResponse::error(q.status(), q.result.message);
+    const GraphPicture picture = DrawGraph::draw(*q.data, settings, PlotExtents());
+    const QImage image = GraphImage::render(picture, QSize(*w, *h));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    // Little compression: the picture is made for one look, and speed matters more here.
+    image.save(&buffer, "PNG", 10);
+    return {200, "image/png", png};
+}
+
+HttpResponse WebApi::energy(const QUrlQuery& query) const
+{
+    int days = 31;
+    if (query.hasQueryItem(QStringLiteral("days"))) {
+        bool ok = false;
+        days = query.queryItemValue(QStringLiteral("days")).toInt(&ok);
+        if (!ok || days < 1 || days > 3660)
+            return HttpResponse::error(400, QStringLiteral("days is a whole number from 1 to 3660."));
+    }
+    DayEnergy energy;
+    energy.load(m_station.programDir());
+    // Today's count is newer in the station than in the file, which is saved once a minute.
+    const QDate today = QDate::currentDate();
+    energy.set(today, m_station.reading().WattHours);
+    QJsonArray list;
+    const QDate first = today.addDays(1 - days);
+    const QMap<QDate, double>& all = energy.days();
+    for (auto day = all.constEnd(); day != all.constBegin();) {
+        --day;
+        if (day.key() > today)
+            continue;
+        if (day.key() < first)
+            break;
+        list.append(QJsonObject{{QStringLiteral("date"), day.key().toString(Qt::ISODate)},
+                                {QStringLiteral("watt_hours"), day.value()}});
+    }
+    return HttpResponse::json(compact({{QStringLiteral("days"), list}}));
+}
+
+HttpResponse WebApi::page() const
+{
+    QFile file(QDir(m_station.programDir()).filePath(QStringLiteral("html/log.asp")));
+    if (!file.exists())
+        return HttpResponse::error(404, QStringLiteral("html/log.asp has not been written: turn on "
+                                                       "\"Save HTML page?\" in Program Setup."));
+    if (!file.open(QIODevice::ReadOnly))
+        return HttpResponse::error(500, QStringLiteral("html/log.asp: %1").arg(file.errorString()));
+    return {200, "text/html; charset=utf-8", file.readAll()};
+}

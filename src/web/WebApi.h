@@ -1,0 +1,26 @@
+#pragma once
+
+#include "web/HttpServer.h"
+
+class Station;
+
+// What the web server answers: the dashboard, the live reading, any day's records as JSON or
+// CSV, its graph as a PNG, the energy per day, and the page made from the template. It only
+// reads: no file is created or changed, and no part of a request becomes a path but a date
+// that passed the history query's checks.
+class WebApi
+{
+public:
+    explicit WebApi(const Station& station);
+
+    HttpResponse handle(const HttpRequest& request) const;
+
+private:
+    HttpResponse live() const;
+    HttpResponse day(const QString& date, bool csv, const QUrlQuery& query) const;
+    HttpResponse graph(const QString& date, const QUrlQuery& query) const;
+    HttpResponse energy(const QUrlQuery& query) const;
+    HttpResponse page() const;
+
+    const Station& m_station;
+};
