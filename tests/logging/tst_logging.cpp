@@ -1,5 +1,6 @@
 #include "logging/LocaleForms.h"
 #include "logging/LogWriter.h"
+#include "logging/OutputBacklog.h"
 #include "logging/WebPagePublisher.h"
 #include "support/WindowRig.h"
 
@@ -49,12 +50,13 @@ struct ProgramFolder : WindowRig
 {
     ProgramFolder() { write("html/template.asp", "<p><VV>V <MM> at <TT></p>"); }
     // With no wind units the web page and the spreadsheet are off.
-    LogWriter::Result tick(const QDateTime& now, const char* units = "km/h", qint16 mode = 1) const
+    LogWriter::Result tick(const QDateTime& now, const char* units = "km/h", qint16 mode = 1,
+                           OutputBacklog* backlog = nullptr) const
     {
         ProgramConfig config = ProgramConfig::defaults();
         config.WSUnits = QString::fromUtf8(units);
         config.Savehtml = config.SaveExcel = config.WSUnits.isEmpty() ? "0" : "1";
-        return LogWriter::writeTick(path("."), peaks(mode), config, now, QLocale::c());
+        return LogWriter::writeTick(path("."), peaks(mode), config, now, QLocale::c(), backlog);
     }
 };
 
@@ -182,6 +184,57 @@ private slots:
         if (!fault.startsWith("logs")) // /dev/full reads without end
             QCOMPARE(folder.read("logs/2010_3_27.txt"), record('1'));
         QCOMPARE(QFileInfo::exists(folder.path("html")), fault != "html");
+    }
+
+    // Held records must reach their own day's file after midnight, in order, each file named
+    // once rather than once per held line, and a held spreadsheet row must not bring a second
+    // header with it.
+    void heldRecordsReachTheirDayAfterMidnight()
+    {
+        ProgramFolder folder;
+        QVERIFY(QDir(folder.path("logs")).removeRecursively());
+        QVERIFY(QDir(folder.path("Excel")).removeRecursively());
+        OutputBacklog backlog;
+        QVERIFY(!folder.tick(evening.addSecs(-60), "km/h", 1, &backlog).ok());
+        QCOMPARE(folder.tick(evening, "km/h", 1, &backlog).describe(),
+                 "logs/2010_3_27.txt: folder logs is missing; Excel/2010_3_27.xls: folder Excel is "
+                 "missing (records kept until they can be written)");
+        QVERIFY(QDir(folder.path("")).mkdir("logs") && QDir(folder.path("")).mkdir("Excel"));
+        QVERIFY(folder.tick(evening.addSecs(1), "km/h", 1, &backlog).ok());
+        QVERIFY(backlog.isEmpty());
+        QCOMPARE(folder.read("logs/2010_3_27.txt"),
+                 record('1').replace("23:59", "23:58") + record('1'));
+        QCOMPARE(folder.read("logs/2010_3_28.txt"), record('1').replace("23:59", "00:00"));
+        QCOMPARE(folder.read("Excel/2010_3_27.xls"),
+                 sheetHeader("km/h") + sheetRow("Load On").replace(":59:59", ":58:59") +
+                     sheetRow("Load On"));
+        QCOMPARE(folder.read("Excel/2010_3_28.xls"),
+                 sheetHeader("km/h") + sheetRow("Load On").replace("23:59:59", "00:00:00"));
+    }
+
+    // A fault that never clears must cost bounded memory, dropping the oldest lines and
+    // saying so, while the newest still reach the file once it can be written.
+    void backlogIsBounded()
+    {
+        ProgramFolder folder;
+        const OutputFile file(folder.path(""), "logs/day.txt");
+        QVERIFY(QDir(folder.path("logs")).removeRecursively());
+        OutputBacklog backlog;
+        QList<OutputFailure> failures;
+        const QByteArray line(64 * 1024, 'x');
+        const int lines = int(OutputBacklog::Cap / line.size()) + 10;
+        for (int i = 0; i < lines; ++i)
+            backlog.append(file, line + QByteArray::number(i) + "\r\n", failures);
+        QVERIFY(backlog.dropped());
+
+        QVERIFY(QDir(folder.path("")).mkdir("logs"));
+        failures.clear();
+        QVERIFY(backlog.append(file, "newest\r\n", failures));
+        QVERIFY(failures.isEmpty() && backlog.isEmpty());
+        const QByteArray written = folder.read("logs/day.txt");
+        QVERIFY(written.size() <= OutputBacklog::Cap + 8);
+        QVERIFY(written.endsWith(line + QByteArray::number(lines - 1) + "\r\nnewest\r\n"));
+        QVERIFY(!written.startsWith(line + "0\r\n"));
     }
 };
 
