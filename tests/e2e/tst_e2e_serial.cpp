@@ -38,21 +38,17 @@ private slots:
 
         const QString day = E2eRig::today();
         QTRY_VERIFY_WITH_TIMEOUT(!rig.read("logs/" + day + ".txt").isEmpty(), 25000);
-        // 14 V, (700 - 512) / 20 = 9.4 A, 131.6 W, 30 / 4 * 60 = 450 RPM, 80 / 2.5 = 32 km/h.
-        const QString record = rig.read("logs/" + day + ".txt");
-        QVERIFY2(QRegularExpression("^<V>14</V><I>9.4</I><W>131.6</W><R>450</R><S>32</S><M>1</M>"
-                                    "<T>\\d\\d:\\d\\d</T>\r\n\\z")
-                     .match(record)
-                     .hasMatch(),
-                 qPrintable(record));
+        // 14 V, (700 - 512) / 20 = 9.4 A, 131.6 W, 30 / 4 * 60 = 450 RPM, 80 / 2.5 = 32 km/h,
+        // then "<T>hh:mm</T>\r\n".
+        QCOMPARE(rig.read("logs/" + day + ".txt").chopped(14),
+                 QByteArray("<V>14</V><I>9.4</I><W>131.6</W><R>450</R><S>32</S><M>1</M>"));
         const QByteArray html = rig.read("html/log.asp");
-        QVERIFY2(!QRegularExpression("<(VV|II|WW|WH|RR|SS|TT|MM)>").match(html).hasMatch(),
+        QVERIFY2(!QRegularExpression("<(VV|II|WW|WH|RR|SS|TT|MM)>").match(html).hasMatch() &&
+                     html.contains("131.6") && html.contains("Load On") && html.endsWith("\r\n"),
                  html.constData());
-        QVERIFY(html.contains("131.6") && html.contains("Load On") && html.endsWith("\r\n"));
-        const QByteArray table = rig.read("Excel/" + day + ".xls");
-        QVERIFY(table.startsWith("<html><body><table><tr><td><b>Volts</b></td>"));
-        QVERIFY(table.contains("\r\n\r\n<tr><td>14</td><td>9.4</td><td>131.6</td><td>450</td>"
-                               "<td>32</td><td>Load On</td><td>"));
+        QVERIFY(rig.read("Excel/" + day + ".xls")
+                    .contains("<b>Time</b></td></tr>\r\n\r\n<tr><td>14</td><td>9.4</td><td>131.6"
+                              "</td><td>450</td><td>32</td><td>Load On</td><td>"));
     }
 
     // The calibration dialog must take over the port and show raw values live, and a saved
@@ -130,8 +126,6 @@ private slots:
         QVERIFY2(status.count("disconnected") == 1, qPrintable(status));
         const QString unplugged = rig.waitForTitle(E2eRig::Live, E2eRig::Waiting, 1000);
         VERIFY_NO_PROBLEM(rig.everyTickLogged());
-        QVERIFY(rig.logLines().size() >= 2);
-        QCOMPARE(rig.programWindowCount(), 1);
 
         QVERIFY(rig.startSim({"--interval-ms", "200", "--seed", "4"}));
         QVERIFY(!rig.waitForTitle(E2eRig::Live, unplugged, 20000).isEmpty());

@@ -4,7 +4,6 @@
 #include "config/ProgramConfig.h"
 
 #include <QDeadlineTimer>
-#include <QDirIterator>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -42,18 +41,8 @@ int number(const QByteArray& text, const QString& key)
 
 E2eRig::E2eRig()
 {
-    // Lay out the program folder as an installation would: dist/ and the binary beside it.
-    const QDir dist(WENDRO_DIST);
-    for (QDirIterator it(dist.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
-        const QString relative = dist.relativeFilePath(it.next());
-        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
-        QFile::copy(dist.filePath(relative), path(relative));
-    }
-    for (const char* folder : {"logs", "html", "Excel"})
-        QDir().mkpath(path(folder));
-    if (!QFile::copy(WENDRO_BINARY, path("wendro")))
-        m_error = "cannot copy the program binary";
-    else
+    // Laid out as an installation would be: dist/ and the binary beside it.
+    if (shell(QString("cp -a '%1'/. \"$1\" && cp '%2' \"$1\"").arg(WENDRO_DIST, WENDRO_BINARY)))
         startDisplay();
 }
 
