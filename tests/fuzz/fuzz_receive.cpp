@@ -12,19 +12,12 @@
 
 namespace {
 
-CalibrationSettings calibration(const char* volt, const char* offset, const char* amp,
-                                const char* rpm, const char* wind)
-{
-    return {QString::fromLatin1(volt), QString::fromLatin1(offset), QString::fromLatin1(amp),
-            QString::fromLatin1(rpm), QString::fromLatin1(wind)};
-}
-
 // The usual one, one that pushes results towards the limits of a double, and one that a
 // user saved with a zero and a word in it.
 const CalibrationSettings calibrations[] = {
     CalibrationSettings::defaults(),
-    calibration("1e-300", "-1e300", "0.000001", "-4", "1e-308"),
-    calibration("0", "512", "twenty", "4", "2.5"),
+    {"1e-300", "-1e300", "0.000001", "-4", "1e-308"},
+    {"0", "512", "twenty", "4", "2.5"},
 };
 
 bool finite(const Reading& r)
