@@ -1,5 +1,5 @@
-#include "support/E2eRig.h"
 #include "config/CalibrationSettings.h"
+#include "support/E2eRig.h"
 
 #include <QRandomGenerator>
 
@@ -35,8 +35,8 @@ private slots:
             << QStringList{"settings.cfg", "logs/" + day + ".txt", "html/log.asp",
                            "Excel/" + day + ".xls"};
         QTest::newRow("options cut short, calibration binary")
-            << options.left(options.indexOf("<DisplayRPM>") + 5) << noise << QStringList{}
-            << false << QStringList{"prog.cfg", "settings.cfg"};
+            << options.left(options.indexOf("<DisplayRPM>") + 5) << noise << QStringList{} << false
+            << QStringList{"prog.cfg", "settings.cfg"};
         QTest::newRow("options binary, calibration cut short")
             << noise << settings.left(settings.indexOf("<AmpDivider>") + 7) << QStringList{}
             << false << QStringList{"prog.cfg", "settings.cfg"};

@@ -1,8 +1,8 @@
+#include "config/CalibrationSettings.h"
+#include "device/QtSerialLink.h"
 #include "support/E2eRig.h"
 #include "support/RecordingMessages.h"
 #include "support/SettableClock.h"
-#include "config/CalibrationSettings.h"
-#include "device/QtSerialLink.h"
 #include "ui/Calibrate.h"
 #include "ui/MainWindow.h"
 
@@ -60,7 +60,8 @@ private slots:
         SettableClock clock;
         RecordingMessages messages;
         const QString dir = rig.path("");
-        MainWindow w({dir, &clock, &messages, [dir] { return std::make_unique<QtSerialLink>(dir); }});
+        MainWindow w(
+            {dir, &clock, &messages, [dir] { return std::make_unique<QtSerialLink>(dir); }});
         QTRY_VERIFY_WITH_TIMEOUT(w.reading().Volts > 10, 5000);
         QVERIFY(w.reading().Volts < 16); // 50 counts per volt: a 12 V bank
 
@@ -89,8 +90,9 @@ private slots:
         // A status line to copy while the stream runs: copying needs a free event loop.
         QByteArray settings = rig.read("settings.cfg");
         rig.write("settings.cfg", settings.left(settings.indexOf("<WSDivider>")));
-        rig.write("frames.txt",
-                  QByteArray("[<V>777</V><I>612</I><R>20</R><S>50</S><M>1</M>]\r\n").repeated(20000));
+        rig.write(
+            "frames.txt",
+            QByteArray("[<V>777</V><I>612</I><R>20</R><S>50</S><M>1</M>]\r\n").repeated(20000));
         const qint64 garbage = 100000000;
         QVERIFY2(rig.startSim({"--garbage-bytes", QString::number(garbage), "--fast", "--replay",
                                rig.path("frames.txt"), "--seed", "11"}),
@@ -105,7 +107,8 @@ private slots:
         }
         QVERIFY2(!rig.waitForTitle("Wendro  15.54V 5A", {}, 30000).isEmpty(),
                  qPrintable(rig.windowTitles().join(" | ")));
-        QVERIFY2(rig.programBytesRead() >= garbage, qPrintable(QString::number(rig.programBytesRead())));
+        QVERIFY2(rig.programBytesRead() >= garbage,
+                 qPrintable(QString::number(rig.programBytesRead())));
         QVERIFY(rig.programRunning());
         QCOMPARE(rig.programWindowCount(), 1);
     }

@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
 {
     const QByteArray file(reinterpret_cast<const char*>(bytes), qsizetype(size));
     for (const QString& text : {QString::fromUtf8(file), QString::fromLatin1(file)}) {
-        for (const char* key : {"Port", "Savehtml", "SaveExcel", "LogDelay", "LogOn", "DisplayRPM",
-                                "DisplayWS", "WSUnits", "VoltDivider", "VoltOffset", "AmpDivider",
-                                "RPMDivider", "WSDivider"})
+        for (const char* key :
+             {"Port", "Savehtml", "SaveExcel", "LogDelay", "LogOn", "DisplayRPM", "DisplayWS",
+              "WSUnits", "VoltDivider", "VoltOffset", "AmpDivider", "RPMDivider", "WSDivider"})
             checkTagValue(text, QString::fromLatin1(key));
         // A key of the file's own making: empty, odd characters, tags inside tags.
         checkTagValue(text, text.left(text.indexOf(QLatin1Char('\n'))).left(12));

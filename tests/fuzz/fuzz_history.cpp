@@ -77,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     *data = *blank;
     // The whole day as typed, then 06:00 to 18:30 with a leading zero.
     for (const QStringList& box : {QStringList{"0", "0", "23", "59"}, {"06", "0", "18", "30"}}) {
-        const auto result = HistoryQuery::run({"2010", "3", "7", box[0], box[1], box[2], box[3]},
-                                              dir, *data);
+        const auto result =
+            HistoryQuery::run({"2010", "3", "7", box[0], box[1], box[2], box[3]}, dir, *data);
         switch (result.outcome) {
         case HistoryQuery::Outcome::Loaded:
             checkLoaded(*data, box[0].toInt() * 60 + box[1].toInt(),

@@ -77,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
             read = QByteArray(qsizetype(random() % (ReceiveBuffer::Cap + ReceiveBuffer::Cap / 4)),
                               input[pos]);
         } else {
-            const qsizetype want = random() % 4 == 0 ? qsizetype(random() % 512) + 1
-                                                     : qsizetype(random() % 8) + 1;
+            const qsizetype want =
+                random() % 4 == 0 ? qsizetype(random() % 512) + 1 : qsizetype(random() % 8) + 1;
             read = input.sliced(pos, qMin(want, input.size() - pos)).toByteArray();
             pos += read.size();
         }

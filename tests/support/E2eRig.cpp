@@ -226,8 +226,8 @@ int E2eRig::programWindowCount() const
 QString E2eRig::copyStatus() const
 {
     QByteArray window;
-    if (run("xdotool", {"search", "--onlyvisible", "--name", "^Wendro( -|  )", "getwindowgeometry",
-                        "--shell"},
+    if (run("xdotool",
+            {"search", "--onlyvisible", "--name", "^Wendro( -|  )", "getwindowgeometry", "--shell"},
             &window) != 0)
         return "(no main window)";
     const QString id = QString::number(number(window, "WINDOW"));
@@ -247,10 +247,10 @@ QString E2eRig::copyStatus() const
         QThread::msleep(20);
 
     // From the bottom right corner, inside the status line, up past its first line.
-    run("xdotool", {"mousemove", "--window", id, QString::number(width - 2),
-                    QString::number(height - 2), "mousedown", "1", "mousemove", "--window", id,
-                    QString::number(width / 2), QString::number(height / 2), "mousemove",
-                    "--window", id, "1", "1", "mouseup", "1"});
+    run("xdotool",
+        {"mousemove", "--window", id, QString::number(width - 2), QString::number(height - 2),
+         "mousedown", "1", "mousemove", "--window", id, QString::number(width / 2),
+         QString::number(height / 2), "mousemove", "--window", id, "1", "1", "mouseup", "1"});
     QDeadlineTimer answered(1500);
     QByteArray text = primary();
     while (text == marker && !answered.hasExpired()) {
