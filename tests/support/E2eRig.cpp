@@ -191,16 +191,9 @@ qint64 E2eRig::programBytesRead() const
 QStringList E2eRig::windowTitles() const
 {
     QByteArray out;
-    run("xwininfo", {"-root", "-tree"}, &out);
-    QStringList titles;
-    // Lines look like:  0x200006 "Wendro  12.5V 2.5A": ("wendro" "Wendro")  304x300+0+0
-    for (const QByteArray& line : out.split('\n')) {
-        const int open = line.indexOf('"');
-        const int close = line.indexOf("\":", open + 1);
-        if (open >= 0 && close > open)
-            titles << QString::fromUtf8(line.mid(open + 1, close - open - 1));
-    }
-    return titles;
+    run("xdotool", {"search", "--onlyvisible", "--classname", "^wendro$", "getwindowname", "%@"},
+        &out);
+    return QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
 }
 
 QString E2eRig::waitForTitle(const QString& prefix, const QString& notThis, int timeoutMs) const
@@ -214,13 +207,6 @@ QString E2eRig::waitForTitle(const QString& prefix, const QString& notThis, int 
         QThread::msleep(100);
     } while (!deadline.hasExpired());
     return {};
-}
-
-int E2eRig::programWindowCount() const
-{
-    QByteArray out;
-    run("xdotool", {"search", "--onlyvisible", "--classname", "^wendro$"}, &out);
-    return out.trimmed().isEmpty() ? 0 : int(out.trimmed().split('\n').size());
 }
 
 QString E2eRig::copyStatus() const
@@ -289,16 +275,12 @@ QString E2eRig::waitForStatus(const QStringList& needles, int timeoutMs) const
 
 QList<QByteArray> E2eRig::logLines() const
 {
-    QStringList days = QDir(path("logs")).entryList({"*.txt"});
-    // Day stamps have no leading zeros, so order them by date rather than by name.
-    const auto date = [](const QString& name) {
-        return QDate::fromString(name.chopped(4), "yyyy_M_d");
-    };
-    std::sort(days.begin(), days.end(),
-              [&date](const QString& a, const QString& b) { return date(a) < date(b); });
+    // Day stamps have no leading zeros, so the days are ordered by date rather than by name.
+    QMap<QDate, QByteArray> days;
+    for (const QString& name : QDir(path("logs")).entryList({"*.txt"}))
+        days[QDate::fromString(name.chopped(4), "yyyy_M_d")] = read("logs/" + name);
     QList<QByteArray> lines;
-    for (const QString& day : days) {
-        QByteArray text = read("logs/" + day);
+    for (QByteArray text : days) {
         // A whole file ends with CR LF; anything after the last one is a broken record.
         if (text.endsWith("\r\n"))
             text.chop(2);
@@ -341,7 +323,7 @@ QString E2eRig::stillLive() const
     const QString now = waitForTitle(Live, Waiting, 2000);
     if (waitForTitle(Live, now, 15000).isEmpty())
         return "the values stopped changing at " + now;
-    if (programWindowCount() != 1)
+    if (windowTitles().size() != 1)
         return "another window popped up: " + windowTitles().join(" | ");
     return {};
 }

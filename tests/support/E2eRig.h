@@ -48,11 +48,10 @@ public:
     bool programRunning() const;
     // Bytes the program has read through system calls so far: the serial stream and files.
     qint64 programBytesRead() const;
+    // Titles of the program's windows: one unless a message box or dialog popped up.
     QStringList windowTitles() const;
     // Waits until a window title starts with prefix and differs from notThis.
     QString waitForTitle(const QString& prefix, const QString& notThis, int timeoutMs) const;
-    // Top-level windows the program shows: one unless a message box or dialog popped up.
-    int programWindowCount() const;
     // The status line at the foot of the main window, read the way a user copies it: a
     // mouse drag over the text, then the X primary selection. Empty when nothing is shown.
     QString statusText() const;
