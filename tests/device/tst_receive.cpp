@@ -8,65 +8,47 @@ class TestReceive : public QObject
     Q_OBJECT
 
 private slots:
-    // Without a "[" after the last "]", the tail goes out with the frames before it.
-    void tailWithoutBracketGoesWithTheFrame()
+    // Reads in, the frame each completed (empty: none), and the text held after them.
+    void receive_data()
     {
-        ReceiveBuffer buffer;
-        const QByteArray two = "[<V>1</V>][<V>2</V>]<V>3";
-        QCOMPARE(buffer.append(two).value_or(""), two);
-        QCOMPARE(buffer.size(), 0);
-    }
-
-    // Garbage without brackets keeps only its newest 64 KiB; a "[" among them still counts.
-    void capKeepsTheNewestText()
-    {
-        QCOMPARE(ReceiveBuffer::Cap, qsizetype(64 * 1024));
-        ReceiveBuffer buffer;
-        QVERIFY(!buffer.append(QByteArray(ReceiveBuffer::Cap, 'a')));
-        QCOMPARE(buffer.size(), ReceiveBuffer::Cap);
+        QTest::addColumn<QByteArrayList>("reads");
+        QTest::addColumn<QByteArrayList>("frames");
+        QTest::addColumn<QByteArray>("held");
+        const int cap = 64 * 1024;
+        QByteArrayList garbage{QByteArray(cap, 'a')};
         for (int i = 0; i < 40; ++i)
-            buffer.append(QByteArray(5000, char('b' + i % 20)));
-        QVERIFY(!buffer.append("tail["));
-        QCOMPARE(buffer.size(), ReceiveBuffer::Cap);
-        const QByteArray frame = buffer.append("]").value_or("");
-        QCOMPARE(frame.size(), ReceiveBuffer::Cap + 1);
-        QVERIFY(frame.endsWith("tail[]"));
+            garbage << QByteArray(5000, char('b' + i % 20));
+        QTest::newRow("without [ after the last ], the tail goes with the frame")
+            << QByteArrayList{"[<V>1</V>][<V>2</V>]<V>3"}
+            << QByteArrayList{"[<V>1</V>][<V>2</V>]<V>3"} << QByteArray();
+        // Regression: a read with the end of one frame and the start of the next threw that
+        // start away, and with reads cut alike every later frame lost its volts.
+        QTest::newRow("a frame begun after the last ] is kept")
+            << QByteArrayList{"[<V>1</V>][<V>2<", "/V>][<V>3<", "/V>][<V"}
+            << QByteArrayList{"[<V>1</V>]", "[<V>2</V>]", "[<V>3</V>]"} << QByteArray("[<V");
+        // A "[" among the newest 64 KiB of garbage still counts.
+        QTest::newRow("garbage keeps its newest 64 KiB")
+            << garbage + QByteArrayList{"tail[", "]"}
+            << QByteArrayList(garbage.size() + 1, {}) +
+                   QByteArrayList{(garbage.join() + "tail[").right(cap) + "]"}
+            << QByteArray();
+        // Regression: noise after a stray "]" stayed whole in the buffer (found by fuzz_receive).
+        // Its "[" went out with the oldest text, so a "]" alone completes nothing.
+        QTest::newRow("text kept after a frame is capped too")
+            << QByteArrayList{"<M>0</M>]", "[" + QByteArray(cap, 'x') + "tail", "]"}
+            << QByteArrayList{{}, "<M>0</M>]", {}} << (QByteArray(cap, 'x') + "tail]").right(cap);
     }
-
-    // Regression: the unfinished text kept after a frame was not capped, so one long read of
-    // noise after a stray "]" stayed whole in the buffer (found by fuzz_receive).
-    void unfinishedTextAfterAFrameIsCapped()
+    void receive()
     {
+        QFETCH(QByteArrayList, reads);
+        QFETCH(QByteArrayList, frames);
+        QFETCH(QByteArray, held);
         ReceiveBuffer buffer;
-        QVERIFY(!buffer.append("<M>0</M>]"));
-        const auto frame = buffer.append("[" + QByteArray(ReceiveBuffer::Cap, 'x') + "tail");
-        QVERIFY(frame);
-        QCOMPARE(*frame, QByteArray("<M>0</M>]"));
-        QCOMPARE(buffer.size(), ReceiveBuffer::Cap);
-        QVERIFY(buffer.text().endsWith("xtail"));
-        // The "[" went out with the oldest text, so a "]" alone completes nothing.
-        QVERIFY(!buffer.append("]"));
-    }
-
-    // Regression: a read with the end of one frame and the start of the next threw that start
-    // away, and with reads cut alike every later frame lost its volts.
-    void unfinishedFrameAfterTheLastBracketIsKept()
-    {
-        const QByteArray line = "[<V>640</V><I>560</I><R>16</R><S>40</S><M>0</M>]\r\n";
-        ReceiveBuffer buffer;
-        QList<QByteArray> frames;
-        frames << *buffer.append(line + line + "[<V>640<");
-        QCOMPARE(buffer.text().toByteArray(), QByteArray("[<V>640<"));
-        const QByteArray rest = line.mid(8) + line + line;
-        for (int i = 0; i < rest.size(); i += 8) {
-            if (auto frame = buffer.append(rest.mid(i, 8)))
-                frames << *frame;
-        }
-        QCOMPARE(frames.size(), 4);
-        for (const QByteArray& frame : frames) {
-            const RawFrame raw = FrameDecoder::decode(frame, 500);
-            QVERIFY2(raw.complete && raw.v == 640 && raw.i == 560, frame.constData());
-        }
+        QByteArrayList out;
+        for (const QByteArray& read : reads)
+            out << buffer.append(read).value_or(QByteArray());
+        QCOMPARE(out, frames);
+        QCOMPARE(buffer.text().toByteArray(), held);
     }
 
     // Frames decode with a last raw current of 480; the mode is set as soon as it is read.

@@ -9,16 +9,17 @@
 
 namespace {
 
-// A pseudo-terminal whose slave is linked as COM1 in a folder, like the simulator does.
+// A pseudo-terminal, and a folder where a device is linked as COM<N> as the simulator does.
 struct Pty
 {
     QTemporaryDir dir;
     int master = posix_openpt(O_RDWR | O_NOCTTY);
+    QString slave = QString::fromLatin1(ptsname(master));
 
-    bool ready()
+    bool link(const QString& device, int port)
     {
         return master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 &&
-               QFile::link(QString::fromLatin1(ptsname(master)), dir.filePath("COM1"));
+               QFile::link(device, dir.filePath(QString("COM%1").arg(port)));
     }
     ~Pty() { ::close(master); }
 };
@@ -34,7 +35,7 @@ private slots:
     void framesArriveThenAVanishedDeviceIsReportedOnce()
     {
         Pty pty;
-        QVERIFY(pty.ready());
+        QVERIFY(pty.link(pty.slave, 1));
         QtSerialLink link(pty.dir.path());
         QVERIFY2(link.open(1), qPrintable(link.problem()));
         const QByteArray frame = "[<V>625</V>]\r\n";
@@ -52,16 +53,30 @@ private slots:
         QCOMPARE(link.problem(), QString("device disconnected"));
     }
 
-    // A link left behind by an unplugged adapter names the device and the ports there are.
-    void missingDeviceIsExplained()
+    // Why a port would not open, naming the device tried and the ports there are: a link left
+    // behind by an unplugged adapter, or a port that another program holds.
+    void openFailuresAreExplained_data()
     {
-        QTemporaryDir dir;
-        QVERIFY(QFile::link("/dev/ttyUSB-gone", dir.filePath("COM3")));
-        QtSerialLink link(dir.path());
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<QString>("said"); // %1 the link, %2 the device
+        QTest::newRow("missing device")
+            << false << "Cannot open %1: missing (no such device). Serial ports here: COM3 -> %2";
+        QTest::newRow("opened twice") << true
+                                      << "Cannot open %1 -> %2: busy (another program has it "
+                                         "open). Serial ports here: COM3 -> %2";
+    }
+    void openFailuresAreExplained()
+    {
+        QFETCH(bool, held);
+        QFETCH(QString, said);
+        Pty pty;
+        const QString device = held ? pty.slave : "/dev/ttyUSB-gone";
+        QVERIFY(pty.link(device, 3));
+        QtSerialLink holder(pty.dir.path());
+        QVERIFY(!held || holder.open(3));
+        QtSerialLink link(pty.dir.path());
         QVERIFY(!link.open(3));
-        const QString said = QString("Cannot open %1: missing (no such device). Serial ports "
-                                     "here: COM3 -> /dev/ttyUSB-gone")
-                                 .arg(dir.filePath("COM3"));
+        said = said.arg(pty.dir.filePath("COM3"), device);
         QVERIFY2(link.problem().startsWith(said), qPrintable(link.problem()));
     }
 };

@@ -11,23 +11,15 @@
 
 namespace {
 
-HistoryQueryInput window(const char* fromH, const char* fromM, const char* toH, const char* toM)
-{
-    return {QStringLiteral("2010"),      QStringLiteral("3"),         QStringLiteral("7"),
-            QString::fromLatin1(fromH), QString::fromLatin1(fromM), QString::fromLatin1(toH),
-            QString::fromLatin1(toM)};
-}
-
 void checkLoaded(const HistoryData& data, int fromMinute, int toMinute)
 {
     FUZZ_CHECK(data.HistoryCount >= 1 && data.HistoryCount <= HistoryData::MaxRecords);
     FUZZ_CHECK(data.ViewFirst == 1 && data.ViewLast == data.HistoryCount && data.Zoomed == 0);
-    for (int k = 1; k <= data.HistoryCount; ++k) {
-        const double minute = data.HistoryTimes[size_t(k)] * 1440;
+    for (size_t k = 1; k <= size_t(data.HistoryCount); ++k) {
+        const double minute = data.HistoryTimes[k] * 1440;
         FUZZ_CHECK(minute > fromMinute && minute < toMinute);
-        for (double v : {data.HistoryVolts[size_t(k)], data.HistoryAmps[size_t(k)],
-                         data.HistoryWatts[size_t(k)], data.HistoryRpm[size_t(k)],
-                         data.HistoryWind[size_t(k)]})
+        for (double v : {data.HistoryVolts[k], data.HistoryAmps[k], data.HistoryWatts[k],
+                         data.HistoryRpm[k], data.HistoryWind[k]})
             FUZZ_CHECK(std::isfinite(v));
     }
 }
@@ -37,10 +29,8 @@ PlotExtents draw(const HistoryData& data, const GraphSettings& settings, PlotExt
     const GraphPicture picture = DrawGraph::draw(data, settings, extents);
     FUZZ_CHECK(!picture.plot.isEmpty() && picture.plot.first().kind == PlotItem::Kind::Clear);
     for (const PlotItem& item : picture.plot) {
-        for (const QPointF& p : {item.p1, item.p2}) {
-            FUZZ_CHECK(p.x() >= -1 && p.x() <= 2);
-            FUZZ_CHECK(p.y() >= -1 && p.y() <= 2);
-        }
+        for (const QPointF& p : {item.p1, item.p2})
+            FUZZ_CHECK(p.x() >= -1 && p.x() <= 2 && p.y() >= -1 && p.y() <= 2);
     }
     FUZZ_CHECK(picture.rows.size() <= data.loadedCount());
     for (int row = 0; row < picture.rows.size(); row += 1 + picture.rows.size() / 4) {
@@ -56,10 +46,8 @@ PlotExtents draw(const HistoryData& data, const GraphSettings& settings, PlotExt
 // zoom picks the drag's two ends, as fractions of the records, from the input.
 void drawViews(HistoryData& data, quint32 zoom)
 {
-    GraphSettings all{true, true, true, true, true, false, QStringLiteral("km/h")};
-    GraphSettings some{true, false, true, false, true, true, QStringLiteral("mph")};
+    const GraphSettings all{true, true, true, true, true, false, QStringLiteral("km/h")};
     const int count = data.HistoryCount;
-
     PlotExtents extents = draw(data, all, PlotExtents{});
     // A drag zoom between two fractional positions, as the mouse leaves them.
     const double from = (zoom & 0xffff) / 65536.0;
@@ -67,7 +55,7 @@ void drawViews(HistoryData& data, quint32 zoom)
     data.ViewFirst = data.clampPosition(1 + (count - 1) * from);
     data.ViewLast = data.clampPosition(1 + (count - 1) * to + 0.3);
     data.Zoomed = 1;
-    extents = draw(data, some, extents);
+    extents = draw(data, {true, false, true, false, true, true, QStringLiteral("mph")}, extents);
     // A view from an earlier, longer query that no caller narrowed.
     data.ViewFirst = -3;
     data.ViewLast = count + 50.5;
@@ -79,8 +67,7 @@ void drawViews(HistoryData& data, quint32 zoom)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
 {
     const QString& dir = fuzzProgramDir();
-    const QDate day(2010, 3, 7);
-    writeFuzzFile(HistoryQuery::logPath(dir, day),
+    writeFuzzFile(HistoryQuery::logPath(dir, QDate(2010, 3, 7)),
                   QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size)));
 
     // One HistoryData for both queries, as the window keeps one between queries. Copied from
@@ -88,18 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     static const auto blank = std::make_unique<HistoryData>();
     static const auto data = std::make_unique<HistoryData>();
     *data = *blank;
-    const struct
-    {
-        HistoryQueryInput input;
-        int from;
-        int to;
-    } queries[] = {{window("0", "0", "23", "59"), 0, 23 * 60 + 59},
-                   {window("06", "0", "18", "30"), 6 * 60, 18 * 60 + 30}};
-    for (const auto& query : queries) {
-        const HistoryQuery::Result result = HistoryQuery::run(query.input, dir, *data);
+    // The whole day as typed, then 06:00 to 18:30 with a leading zero.
+    for (const QStringList& box : {QStringList{"0", "0", "23", "59"}, {"06", "0", "18", "30"}}) {
+        const auto result =
+            HistoryQuery::run({"2010", "3", "7", box[0], box[1], box[2], box[3]}, dir, *data);
         switch (result.outcome) {
         case HistoryQuery::Outcome::Loaded:
-            checkLoaded(*data, query.from, query.to);
+            checkLoaded(*data, box[0].toInt() * 60 + box[1].toInt(),
+                        box[2].toInt() * 60 + box[3].toInt());
             drawViews(*data, inputHash(bytes, size));
             break;
         case HistoryQuery::Outcome::TooMany:

@@ -12,19 +12,12 @@
 
 namespace {
 
-CalibrationSettings calibration(const char* volt, const char* offset, const char* amp,
-                                const char* rpm, const char* wind)
-{
-    return {QString::fromLatin1(volt), QString::fromLatin1(offset), QString::fromLatin1(amp),
-            QString::fromLatin1(rpm), QString::fromLatin1(wind)};
-}
-
 // The usual one, one that pushes results towards the limits of a double, and one that a
 // user saved with a zero and a word in it.
 const CalibrationSettings calibrations[] = {
     CalibrationSettings::defaults(),
-    calibration("1e-300", "-1e300", "0.000001", "-4", "1e-308"),
-    calibration("0", "512", "twenty", "4", "2.5"),
+    {"1e-300", "-1e300", "0.000001", "-4", "1e-308"},
+    {"0", "512", "twenty", "4", "2.5"},
 };
 
 bool finite(const Reading& r)
@@ -84,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
             read = QByteArray(qsizetype(random() % (ReceiveBuffer::Cap + ReceiveBuffer::Cap / 4)),
                               input[pos]);
         } else {
-            const qsizetype want = random() % 4 == 0 ? qsizetype(random() % 512) + 1
-                                                     : qsizetype(random() % 8) + 1;
+            const qsizetype want =
+                random() % 4 == 0 ? qsizetype(random() % 512) + 1 : qsizetype(random() % 8) + 1;
             read = input.sliced(pos, qMin(want, input.size() - pos)).toByteArray();
             pos += read.size();
         }

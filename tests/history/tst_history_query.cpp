@@ -91,11 +91,12 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QList<double>>("first"); // V I W R S M of record 1
         using L = QList<double>;
-        QTest::newRow("stray <; first V pair non-numeric; reversed R; no W; M past 16 bits")
-            << QByteArray("<<V>abc</V><V>2</V></R>5<R><I>2</I><M>70000</M><T>10:00</T>") << 1
+        QTest::newRow(
+            "stray <; first V pair non-numeric; reversed R; W closed only; M past 16 bits")
+            << QByteArray("xx9</W><<V>abc</V><V>2</V></R>5<R><I>2</I><M>70000</M><T>10:00</T>") << 1
             << L{0, 2, 0, 0, 0, 0};
-        QTest::newRow("lone CR no line end, lone LF one, none needed on the last")
-            << QByteArray("<V>1</V>\r<T>10:00</T>\n<V>2</V><T>10:01</T>") << 2
+        QTest::newRow("lone CR no line end, lone LF one, none needed on the last; blanks round T")
+            << QByteArray("<V>1</V>\r<T> 10:00 </T>\n<V>2</V><T>10:01</T>") << 2
             << L{1, 0, 0, 0, 0, 0};
         QTest::newRow("non-record lines skipped")
             << QByteArray("\r\n<V>9</V>\r\n<T>25:00</T>\r\n</T>10:00<T>\r\n") +

@@ -1,5 +1,6 @@
 #include "logging/LocaleForms.h"
 #include "logging/LogWriter.h"
+#include "logging/OutputBacklog.h"
 #include "logging/WebPagePublisher.h"
 #include "support/WindowRig.h"
 
@@ -25,10 +26,11 @@ QByteArray record(char mode)
            "</M><T>23:59</T>\r\n";
 }
 
-QByteArray historyLine(const QByteArray& units, const QByteArray& mode)
+QByteArray historyLine(const QByteArray& units, const QByteArray& mode,
+                       const QByteArray& time = "23:59:59")
 {
-    return "13.2V\t\t4.75A\t\t62.7W\t\t312.5RPM\t\t6.3" + units + "\t\t" + mode +
-           "\t\t23:59:59\r\n";
+    return "13.2V\t\t4.75A\t\t62.7W\t\t312.5RPM\t\t6.3" + units + "\t\t" + mode + "\t\t" + time +
+           "\r\n";
 }
 
 QByteArray sheetHeader(const QByteArray& units)
@@ -38,10 +40,10 @@ QByteArray sheetHeader(const QByteArray& units)
            units + "</b></td><td><b>Mode</b></td><td><b>Time</b></td></tr>\r\n\r\n";
 }
 
-QByteArray sheetRow(const QByteArray& mode)
+QByteArray sheetRow(const QByteArray& mode, const QByteArray& time = "23:59:59")
 {
     return "<tr><td>13.2</td><td>4.75</td><td>62.7</td><td>312.5</td><td>6.3</td><td>" + mode +
-           "</td><td>23:59:59</td></tr>\r\n\r\n";
+           "</td><td>" + time + "</td></tr>\r\n\r\n";
 }
 
 // A program folder as installed: logs, html with a template, Excel.
@@ -49,12 +51,13 @@ struct ProgramFolder : WindowRig
 {
     ProgramFolder() { write("html/template.asp", "<p><VV>V <MM> at <TT></p>"); }
     // With no wind units the web page and the spreadsheet are off.
-    LogWriter::Result tick(const QDateTime& now, const char* units = "km/h", qint16 mode = 1) const
+    LogWriter::Result tick(const QDateTime& now, const char* units = "km/h", qint16 mode = 1,
+                           OutputBacklog* backlog = nullptr) const
     {
         ProgramConfig config = ProgramConfig::defaults();
         config.WSUnits = QString::fromUtf8(units);
         config.Savehtml = config.SaveExcel = config.WSUnits.isEmpty() ? "0" : "1";
-        return LogWriter::writeTick(path("."), peaks(mode), config, now, QLocale::c());
+        return LogWriter::writeTick(path("."), peaks(mode), config, now, QLocale::c(), backlog);
     }
 };
 
@@ -118,26 +121,40 @@ private slots:
     }
 
     // Outputs only when on; one header per day's sheet, in that day's unit; the page replaced;
-    // minutes cut, not rounded; "Load On" for mode 1 only; the first tick after midnight.
+    // minutes cut, not rounded; "Load On" for mode 1 only; the first ticks after midnight.
+    // Records held while the log and sheet folders were missing, over midnight, must reach
+    // their own day's files in order, each file named once rather than once per held line, and
+    // a held row must not bring a second header with it.
     void ticksOverMidnightWithTheUnitChanged()
     {
         ProgramFolder folder;
-        QVERIFY(folder.tick(evening, "").ok());
+        QVERIFY(QDir(folder.path("logs")).removeRecursively());
+        QVERIFY(QDir(folder.path("Excel")).removeRecursively());
+        OutputBacklog backlog;
+        QVERIFY(!folder.tick(evening, "", 1, &backlog).ok());
         QCOMPARE(QDir(folder.path("html")).entryList(QDir::Files), QStringList{"template.asp"});
-        QVERIFY(QDir(folder.path("Excel")).isEmpty());
-        QVERIFY(folder.tick(evening, "km/h").ok());
-        QVERIFY(folder.tick(evening, "m/s", 2).ok());
-        QVERIFY(folder.tick(evening.addSecs(60), "m/s").ok());
+        QVERIFY(!folder.tick(evening, "km/h", 1, &backlog).ok());
+        QVERIFY(!folder.tick(evening, "m/s", 2, &backlog).ok());
+        QCOMPARE(folder.tick(evening.addSecs(30), "m/s", 1, &backlog).describe(),
+                 "logs/2010_3_28.txt: folder logs is missing; Excel/2010_3_28.xls: folder Excel is "
+                 "missing; logs/2010_3_27.txt: folder logs is missing; Excel/2010_3_27.xls: folder "
+                 "Excel is missing (records kept until they can be written)");
+        QVERIFY(QDir(folder.path("")).mkdir("logs") && QDir(folder.path("")).mkdir("Excel"));
+        QVERIFY(folder.tick(evening.addSecs(60), "m/s", 1, &backlog).ok());
+        QVERIFY(backlog.isEmpty());
         QCOMPARE(folder.read("logs/2010_3_27.txt"), record('1') + record('1') + record('2'));
         QCOMPARE(folder.read("html/history27_03_2010.txt"),
                  historyLine("km/h", "Load On") + historyLine("m/s", ""));
         QCOMPARE(folder.read("Excel/2010_3_27.xls"),
                  sheetHeader("km/h") + sheetRow("Load On") + sheetRow(""));
-        QCOMPARE(folder.read("logs/2010_3_28.txt"), record('1').replace("23:59", "00:00"));
+        QCOMPARE(folder.read("logs/2010_3_28.txt"),
+                 record('1').replace("23:59", "00:00").repeated(2));
         QCOMPARE(folder.read("html/history28_03_2010.txt"),
-                 historyLine("m/s", "Load On").replace("23:59:59", "00:00:59"));
-        QCOMPARE(folder.read("Excel/2010_3_28.xls"),
-                 sheetHeader("m/s") + sheetRow("Load On").replace("23:59:59", "00:00:59"));
+                 historyLine("m/s", "Load On", "00:00:29") +
+                     historyLine("m/s", "Load On", "00:00:59"));
+        QCOMPARE(folder.read("Excel/2010_3_28.xls"), sheetHeader("m/s") +
+                                                         sheetRow("Load On", "00:00:29") +
+                                                         sheetRow("Load On", "00:00:59"));
         QCOMPARE(folder.read("html/log.asp"), QByteArray("<p>13.2V Load On at 00:00:59</p>\r\n"));
         QCOMPARE(QDir(folder.path("html")).entryList(QDir::Files).join(' '),
                  "history27_03_2010.txt history28_03_2010.txt log.asp template.asp");
@@ -155,6 +172,10 @@ private slots:
                                     "html/template.asp: folder html is missing";
         QTest::newRow("no template") << "html/template.asp" << QByteArray("earlier page")
                                      << "html/template.asp: file not found";
+        QTest::newRow("template a folder") << "html/template.asp/" << QByteArray("earlier page")
+                                           << "html/template.asp: file to open is a directory";
+        QTest::newRow("page a folder")
+            << "html/log.asp/" << QByteArray() << "html/log.asp: Is a directory";
         QTest::newRow("full log") << "logs/2010_3_27.txt"
                                   << QByteArray("<p>13.2V Load On at 23:59:59</p>\r\n")
                                   << "logs/2010_3_27.txt: No space left on device";
@@ -168,20 +189,47 @@ private slots:
         const QString path = folder.path(fault);
         if (fault == "html")
             QVERIFY(QDir(path).removeRecursively());
-        if (fault.endsWith(".asp")) {
-            QVERIFY(QFile::remove(path));
+        if (fault.startsWith("html/template.asp")) {
+            QVERIFY(QFile::remove(folder.path("html/template.asp")));
             folder.write("html/log.asp", "earlier page");
         }
+        QVERIFY(!fault.endsWith('/') || QDir().mkdir(path));
         if (fault.startsWith("logs") && !QFile::link("/dev/full", path))
             QSKIP("no /dev/full here");
 
         QCOMPARE(folder.tick(evening).describe(), failures);
         QCOMPARE(folder.read("html/log.asp"), page);
+        QVERIFY(!QFileInfo::exists(folder.path("html/log.asp.new")));
         QCOMPARE(folder.read("html/history27_03_2010.txt").isEmpty(), fault == "html");
         QCOMPARE(folder.read("Excel/2010_3_27.xls"), sheetHeader("km/h") + sheetRow("Load On"));
         if (!fault.startsWith("logs")) // /dev/full reads without end
             QCOMPARE(folder.read("logs/2010_3_27.txt"), record('1'));
         QCOMPARE(QFileInfo::exists(folder.path("html")), fault != "html");
+    }
+
+    // A fault that never clears must cost bounded memory, dropping the oldest lines and
+    // saying so, while the newest still reach the file once it can be written.
+    void backlogIsBounded()
+    {
+        ProgramFolder folder;
+        const OutputFile file(folder.path(""), "logs/day.txt");
+        QVERIFY(QDir(folder.path("logs")).removeRecursively());
+        OutputBacklog backlog;
+        QList<OutputFailure> failures;
+        const QByteArray line(64 * 1024, 'x');
+        const int lines = int(OutputBacklog::Cap / line.size()) + 10;
+        for (int i = 0; i < lines; ++i)
+            backlog.append(file, line + QByteArray::number(i) + "\r\n", failures);
+        QVERIFY(backlog.dropped());
+
+        QVERIFY(QDir(folder.path("")).mkdir("logs"));
+        failures.clear();
+        QVERIFY(backlog.append(file, "newest\r\n", failures));
+        QVERIFY(failures.isEmpty() && backlog.isEmpty());
+        const QByteArray written = folder.read("logs/day.txt");
+        QVERIFY(written.size() <= OutputBacklog::Cap + 8);
+        QVERIFY(written.endsWith(line + QByteArray::number(lines - 1) + "\r\nnewest\r\n"));
+        QVERIFY(!written.startsWith(line + "0\r\n"));
     }
 };
 
