@@ -235,10 +235,10 @@ HttpResponse WebApi::energy(const QUrlQuery& query) const
     energy.load(m_station.programDir());
     // Today's count is newer in the station than in the file, which is saved once a minute.
     const QDate today = QDate::currentDate();
-    energy.set(today, m_station.reading().WattHours);
+    QMap<QDate, double> all = energy.days();
+    all.insert(today, m_station.reading().WattHours);
     QJsonArray list;
     const QDate first = today.addDays(1 - days);
-    const QMap<QDate, double>& all = energy.days();
     for (auto day = all.constEnd(); day != all.constBegin();) {
         --day;
         if (day.key() > today)

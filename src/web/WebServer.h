@@ -24,6 +24,7 @@ public:
     // Empty once listening, else the reason.
     QString listen(const Address& address);
     quint16 port() const { return m_http.port(); }
+    int connectionCount() const { return m_http.connectionCount(); }
     // Said before listening on an address that others on the network can reach.
     static QString exposureWarning(const Address& address);
 

@@ -1,0 +1,265 @@
+#include "common/DayStamp.h"
+#include "config/CalibrationSettings.h"
+#include "support/WindowRig.h"
+#include "web/WebServer.h"
+
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+struct Reply
+{
+    int status = 0;
+    QByteArray head;
+    QByteArray body;
+    bool closed = false;
+
+    QByteArray header(const QByteArray& name) const
+    {
+        for (const QByteArray& line : head.split('\n')) {
+            if (line.toLower().startsWith(name.toLower() + ':'))
+                return line.mid(name.size() + 1).trimmed();
+        }
+        return {};
+    }
+};
+
+// Sends raw bytes on a connection of its own and reads one reply, running the event loop
+// so the server in this thread can answer.
+Reply ask(quint16 port, const QByteArray& request, QTcpSocket* keep = nullptr)
+{
+    QTcpSocket own;
+    QTcpSocket& socket = keep ? *keep : own;
+    if (socket.state() != QAbstractSocket::ConnectedState)
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write(request);
+    QByteArray in;
+    Reply r;
+    QTest::qWaitFor([&] {
+        in += socket.readAll();
+        const int end = in.indexOf("\r\n\r\n");
+        if (end < 0)
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        r.head = in.left(end);
+        const int length = r.header("Content-Length").toInt();
+        const bool head = request.startsWith("HEAD");
+        return head || in.size() >= end + 4 + length;
+    }, 5000);
+    r.status = r.head.mid(9, 3).toInt();
+    r.body = in.mid(in.indexOf("\r\n\r\n") + 4);
+    QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 200);
+    r.closed = socket.state() == QAbstractSocket::UnconnectedState;
+    return r;
+}
+
+Reply get(quint16 port, const QByteArray& target)
+{
+    return ask(port, "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
+}
+
+// Three records of 5 May 2031, one with numbers as a person might type them.
+const QByteArray day = "<V>12.5</V><I>2.5</I><W>31.25</W><R>150</R><S>20</S><M>1</M><T>08:00</T>\r\n"
+                       "<V>12.50</V><I>-1</I><W>-12.5</W><R>0</R><S>3.5</S><M>0</M><T>12:30</T>\r\n"
+                       "<V>13</V><I>0</I><W>0</W><R>0</R><S>0</S><M>0</M><T>18:45</T>\r\n";
+
+} // namespace
+
+class TestWeb : public QObject
+{
+    Q_OBJECT
+
+    WindowRig m_rig;
+    std::unique_ptr<WebServer> m_web;
+    quint16 m_port = 0;
+
+private slots:
+    void initTestCase()
+    {
+        m_rig.write("prog.cfg", ProgramConfig::defaults().fileText());
+        m_rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
+        m_rig.write("logs/2031_5_5.txt", day);
+        QByteArray tooMany;
+        for (int i = 0; i < 10000; ++i)
+            tooMany += "<V>1</V><I>1</I><W>1</W><R>1</R><S>1</S><M>0</M><T>12:00</T>\r\n";
+        m_rig.write("logs/2031_5_6.txt", tooMany);
+        m_rig.write("logs/energy.txt", QDate::currentDate().addDays(-1).toString("yyyy-MM-dd 7.5\r\n").toLatin1() +
+                                           "2001-01-01 3\r\n");
+        m_rig.station().start();
+        m_web = std::make_unique<WebServer>(m_rig.station());
+        const auto address = WebServer::parseAddress("127.0.0.1:0");
+        QVERIFY(address);
+        QCOMPARE(m_web->listen(*address), QString());
+        m_port = m_web->port();
+    }
+
+    // Each path answers with its status, its content type and its body; the query's own
+    // messages explain a bad day; no part of a path reaches a file but a checked date.
+    void routes_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("type"); // before "; charset"
+        QTest::addColumn<QByteArray>("body"); // contained in the reply
+        QTest::newRow("dashboard") << QByteArray("/") << 200 << QByteArray("text/html")
+                                   << QByteArray("<title>Wendro</title>");
+        QTest::newRow("day") << QByteArray("/api/day/2031-05-05?from=08:00&to=18:46") << 200
+                             << QByteArray("application/json")
+                             << QByteArray("{\"date\":\"2031-05-05\",\"from\":\"08:00\",\"records\":[{"
+                                           "\"amps\":-1,\"mode\":0,\"rpm\":0,\"time\":\"12:30\","
+                                           "\"volts\":12.5,\"watts\":-12.5,\"wind\":3.5},{\"amps\":0,"
+                                           "\"mode\":0,\"rpm\":0,\"time\":\"18:45\",\"volts\":13,"
+                                           "\"watts\":0,\"wind\":0}],\"to\":\"18:46\"}");
+        QTest::newRow("csv") << QByteArray("/api/day/2031-05-05.csv") << 200 << QByteArray("text/csv")
+                             << QByteArray("time,volts,amps,watts,rpm,wind,mode\r\n"
+                                           "08:00,12.5,2.5,31.25,150,20,1\r\n"
+                                           "12:30,12.50,-1,-12.5,0,3.5,0\r\n18:45,13,0,0,0,0,0\r\n");
+        QTest::newRow("no data") << QByteArray("/api/day/2031-05-04") << 404
+                                 << QByteArray("application/json")
+                                 << QByteArray("{\"error\":\"No data for that date\"}");
+        QTest::newRow("too many") << QByteArray("/api/day/2031-05-06.csv") << 413
+                                  << QByteArray("application/json") << QByteArray("Over 10,000");
+        QTest::newRow("bad date") << QByteArray("/api/day/2031-02-30") << 400
+                                  << QByteArray("application/json")
+                                  << QByteArray("Bad date format for record date");
+        QTest::newRow("bad start") << QByteArray("/api/day/2031-05-05?from=24:00") << 400
+                                   << QByteArray("application/json")
+                                   << QByteArray("Bad time format for start time");
+        QTest::newRow("traversal") << QByteArray("/api/day/../../etc/passwd") << 400
+                                   << QByteArray("application/json") << QByteArray("Bad date");
+        QTest::newRow("encoded traversal")
+            << QByteArray("/api/day/%2e%2e%2f%2e%2e%2fetc%2fpasswd.csv") << 400
+            << QByteArray("application/json") << QByteArray("Bad date");
+        QTest::newRow("graph too small") << QByteArray("/graph/2031-05-05.png?w=99") << 400
+                                         << QByteArray("application/json") << QByteArray("100 to 4096");
+        QTest::newRow("graph bad series") << QByteArray("/graph/2031-05-05.png?series=v,x") << 400
+                                          << QByteArray("application/json") << QByteArray("series");
+        QTest::newRow("graph no data") << QByteArray("/graph/2031-05-04.png") << 404
+                                       << QByteArray("application/json") << QByteArray("No data");
+        QTest::newRow("energy") << QByteArray("/api/energy?days=2") << 200
+                                << QByteArray("application/json")
+                                << QByteArray("\"watt_hours\":0},{\"date\":\"" +
+                                              QDate::currentDate().addDays(-1).toString(Qt::ISODate).toLatin1() +
+                                              "\",\"watt_hours\":7.5}]}");
+        QTest::newRow("energy days 0") << QByteArray("/api/energy?days=0") << 400
+                                       << QByteArray("application/json") << QByteArray("1 to 3660");
+        QTest::newRow("page not written") << QByteArray("/page") << 404
+                                          << QByteArray("application/json")
+                                          << QByteArray("html/log.asp has not been written");
+        QTest::newRow("unknown") << QByteArray("/etc/passwd") << 404
+                                 << QByteArray("application/json") << QByteArray("no page");
+    }
+    void routes()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(int, status);
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, body);
+        const QStringList before = QDir(m_rig.path(".")).entryList(QDir::AllEntries, QDir::Name);
+        const Reply r = get(m_port, target);
+        QCOMPARE(r.status, status);
+        QCOMPARE(r.header("Content-Type"), type + (type == "image/png" ? "" : "; charset=utf-8"));
+        QVERIFY2(r.body.contains(body), r.body.left(300).constData());
+        QCOMPARE(QDir(m_rig.path(".")).entryList(QDir::AllEntries, QDir::Name), before);
+    }
+
+    // The live reading with every field, the graph as a PNG of the size asked for, and the
+    // page the program wrote from the template, as it is.
+    void liveGraphAndPage()
+    {
+        m_rig.link()->feed("[<V>625</V><I>562</I><R>10</R><S>50</S><M>1</M>]");
+        const QJsonObject live = QJsonDocument::fromJson(get(m_port, "/api/live").body).object();
+        QCOMPARE(live.keys(), (QStringList{"age_s", "amps", "interval_s", "logging", "mode", "rpm",
+                                           "status", "time", "version", "volts", "watt_hours",
+                                           "watts", "wind", "wind_unit"}));
+        QCOMPARE(live["volts"].toDouble(), 12.5);
+        QCOMPARE(live["watts"].toDouble(), 31.25);
+        QCOMPARE(live["mode"].toInt(), 1);
+        QCOMPARE(live["wind_unit"].toString(), QString("km/h"));
+        QCOMPARE(live["time"].toString(), m_rig.clock.now().toString(Qt::ISODate));
+
+        const Reply png = get(m_port, "/graph/2031-05-05.png?w=300&h=200&series=v,s");
+        QCOMPARE(png.header("Content-Type"), QByteArray("image/png"));
+        QCOMPARE(QImage::fromData(png.body, "PNG").size(), QSize(300, 200));
+
+        m_rig.write("html/log.asp", "<p>12.5 V</p>");
+        QCOMPARE(get(m_port, "/page").body, QByteArray("<p>12.5 V</p>"));
+    }
+
+    // Only GET and HEAD are served; a request line or headers past 8 KiB are refused and the
+    // connection closed, so nobody can make the server hold more.
+    void methodsAndLimits_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("HEAD") << QByteArray("HEAD /api/live HTTP/1.1\r\n\r\n") << 200 << false;
+        QTest::newRow("POST") << QByteArray("POST /api/live HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}")
+                              << 405 << true;
+        QTest::newRow("DELETE") << QByteArray("DELETE / HTTP/1.1\r\n\r\n") << 405 << true;
+        QTest::newRow("long line") << "GET /" + QByteArray(9000, 'a') + " HTTP/1.1\r\n\r\n" << 414
+                                   << true;
+        QTest::newRow("long line, unfinished") << "GET /" + QByteArray(9000, 'a') << 414 << true;
+        QTest::newRow("long headers")
+            << "GET / HTTP/1.1\r\nX-A: " + QByteArray(9000, 'a') + "\r\n\r\n" << 431 << true;
+        QTest::newRow("not HTTP") << QByteArray("hello there\r\n\r\n") << 400 << true;
+        QTest::newRow("HTTP/1.0 closes") << QByteArray("GET /api/live HTTP/1.0\r\n\r\n") << 200 << true;
+    }
+    void methodsAndLimits()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QFETCH(bool, closed);
+        const Reply r = ask(m_port, request);
+        QCOMPARE(r.status, status);
+        QCOMPARE(r.closed, closed);
+        if (request.startsWith("HEAD")) {
+            QVERIFY(r.body.isEmpty());
+            QVERIFY(r.header("Content-Length").toInt() > 0);
+        }
+        if (status == 405)
+            QCOMPARE(r.header("Allow"), QByteArray("GET, HEAD"));
+    }
+
+    // Idle connections past 64 cannot lock a new client out: the one idle longest makes room,
+    // and frames, records and answers go on meanwhile.
+    void idleConnectionsLockNobodyOut()
+    {
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < 200; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            idle.back()->connectToHost(QHostAddress::LocalHost, m_port);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_web->connectionCount(), HttpServer::MaxConnections, 5000);
+        QTcpSocket kept;
+        QCOMPARE(ask(m_port, "GET /api/live HTTP/1.1\r\n\r\n", &kept).status, 200);
+        QCOMPARE(ask(m_port, "GET /api/live HTTP/1.1\r\n\r\n", &kept).status, 200); // kept alive
+        QCOMPARE(m_web->connectionCount(), HttpServer::MaxConnections);
+        QVERIFY(m_rig.station().startLogging("10"));
+        m_rig.link()->feed("[<V>650</V><I>562</I>]");
+        QCOMPARE(m_rig.station().reading().Volts, 13.0);
+        QMetaObject::invokeMethod(m_rig.station().findChild<QTimer*>("Timer1"), "timeout");
+        QVERIFY(m_rig.read("logs/" + DayStamp(m_rig.clock.now().date()) + ".txt").startsWith("<V>13</V>"));
+    }
+
+    // A port that is taken, or an address of another machine, is a clear error.
+    void listenFailures()
+    {
+        WebServer other(m_rig.station());
+        QCOMPARE(other.listen(*WebServer::parseAddress(QString("127.0.0.1:%1").arg(m_port))),
+                 QString("--listen 127.0.0.1:%1: port %1 is taken by another program").arg(m_port));
+        QCOMPARE(other.listen(*WebServer::parseAddress("192.0.2.1:8080")),
+                 QString("--listen 192.0.2.1:8080: 192.0.2.1 is not an address of this machine"));
+        QVERIFY(!WebServer::parseAddress("8080"));
+        QVERIFY(!WebServer::parseAddress("example:80"));
+        QCOMPARE(WebServer::exposureWarning(*WebServer::parseAddress("0.0.0.0:80")),
+                 QString("warning: --listen 0.0.0.0:80: anyone on that network can read the dashboard"));
+        QVERIFY(WebServer::exposureWarning(*WebServer::parseAddress("[::1]:80")).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestWeb)
+#include "tst_web.moc"
