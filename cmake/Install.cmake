@@ -18,3 +18,4 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 include(CPack)
 
 add_test(NAME release_folder COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-release ${CMAKE_BINARY_DIR})
+add_test(NAME dashboard COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-dashboard ${CMAKE_BINARY_DIR})
