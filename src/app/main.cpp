@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -23,6 +26,11 @@ QString binaryFolder(const char* argv0)
 
 int main(int argc, char* argv[])
 {
+#ifdef __GLIBC__
+    // Big buffers, such as a graph drawn for the web, go back to the system when freed,
+    // instead of raising the heap for good: a service stays at its size for months.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

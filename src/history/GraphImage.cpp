@@ -11,6 +11,8 @@ QImage GraphImage::render(const GraphPicture& picture, const QSize& size)
     QPainter painter(&image);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(qBound(9, size.height() / 40, 16));
+    // Plain pixels keep the picture to a few colours, for a small and quick PNG.
+    font.setStyleStrategy(QFont::NoAntialias);
     painter.setFont(font);
     const QFontMetrics metrics(font);
     const int line = metrics.height();
