@@ -1,6 +1,6 @@
 // Prints what the history window costs as a user meets it, on a day at the record limit:
 // pressing Display, a check-box redraw, and painting the graph at 1920 x 1080.
-#include "BenchDay.h"
+#include "support/SampleDay.h"
 #include "support/WindowRig.h"
 #include "ui/Graph.h"
 #include "history/PlotPainter.h"

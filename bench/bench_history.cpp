@@ -1,7 +1,7 @@
 // Prints what the history window's work costs on a whole day logged every 10 seconds and on a
 // day at the record limit: Display (query, drawing computation, list), a redraw from a check
 // box, and one cursor readout.
-#include "BenchDay.h"
+#include "support/SampleDay.h"
 #include "history/CursorReadout.h"
 #include "history/DrawGraph.h"
 #include "history/HistoryQuery.h"

@@ -1,7 +1,7 @@
 // Prints what the web server costs: /api/live answered to 16 keep-alive clients of the real
 // service while it logs, a day at the record limit drawn as a 1920 x 1080 PNG beside gnuplot
 // drawing the same records, and the service's resident memory with 64 connections open.
-#include "BenchDay.h"
+#include "support/SampleDay.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 
 WindowRig::WindowRig()
 {
@@ -49,4 +51,14 @@ QByteArray WindowRig::read(const QString& relative) const
 {
     QFile file(path(relative));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString WindowRig::texts(const QWidget& window, const QList<const char*>& names)
+{
+    QStringList shown;
+    for (const char* name : names) {
+        auto* label = window.findChild<QLabel*>(name);
+        shown << (label ? label->text() : window.findChild<QLineEdit*>(name)->text());
+    }
+    return shown.join('|');
 }

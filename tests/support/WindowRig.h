@@ -24,6 +24,8 @@ public:
     // The links the windows made, in the order they asked for them; null once the window
     // that owned one has gone.
     MemorySerialLink* link(int index = 0) const { return m_links.value(index); }
+    // The texts of a window's named labels or boxes, joined by '|'.
+    static QString texts(const QWidget& window, const QList<const char*>& names);
     // The station on this folder, made on first use and not yet started.
     Station& station();
     // The main window over station(), made on first use; it starts the station.

@@ -31,16 +31,7 @@ AppServices files(WindowRig& rig, const QByteArray& settings = stored, const cha
     return rig.services();
 }
 
-// The named labels' or boxes' texts, joined by '|'.
-QString texts(const Calibrate& d, const QList<const char*>& names)
-{
-    QStringList shown;
-    for (const char* name : names) {
-        auto* label = d.findChild<QLabel*>(name);
-        shown << (label ? label->text() : d.findChild<QLineEdit*>(name)->text());
-    }
-    return shown.join('|');
-}
+const auto texts = &WindowRig::texts;
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "support/SampleDay.h"
 #include "support/WindowRig.h"
 #include "ui/Graph.h"
 #include "history/PlotPainter.h"
@@ -36,16 +37,7 @@ struct Window
         display();
     }
     template <class T> T* child(const char* name) const { return g->findChild<T*>(name); }
-    // The named boxes' or labels' texts, joined by '|'.
-    QString texts(const QList<const char*>& names) const
-    {
-        QStringList shown;
-        for (const char* name : names) {
-            auto* edit = child<QLineEdit>(name);
-            shown << (edit ? edit->text() : child<QLabel>(name)->text());
-        }
-        return shown.join('|');
-    }
+    QString texts(const QList<const char*>& names) const { return WindowRig::texts(*g, names); }
     PlotCanvas* plot() const { return child<PlotCanvas>("Plot"); }
     int rows() const { return child<QTableView>("ListView1")->model()->rowCount(); }
     void display() const { child<QPushButton>("Command1")->click(); }
@@ -179,17 +171,7 @@ private slots:
     {
         WindowRig rig;
         rig.clock.set(QDateTime(QDate(2031, 5, 5), QTime(13, 0)));
-        QByteArray log;
-        for (int i = 0; i < 9999; ++i) {
-            const int minute = i * 1439 / 9999;
-            const double wind = 6 + 4 * std::sin(i / 300.0) + (i % 7) * 0.3;
-            log += QString("<V>%1</V><I>%2</I><W>%3</W><R>%4</R><S>%5</S><M>%6</M><T>%7</T>\r\n")
-                       .arg(12.6 + wind * 0.05).arg(wind * 1.8 - 6).arg(wind * 20 - 70)
-                       .arg(wind * 55).arg(wind).arg((i / 500) % 3 == 0)
-                       .arg(QTime(minute / 60, minute % 60).toString("HH:mm"))
-                       .toLatin1();
-        }
-        rig.write("logs/2031_5_5.txt", log);
+        rig.write("logs/2031_5_5.txt", dayLog(9999));
         Graph g(rig.services());
         g.Load();
         g.findChild<QPushButton*>("Command1")->click();
