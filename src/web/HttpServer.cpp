@@ -113,6 +113,7 @@ void HttpServer::accept()
                 return;
             c->lastActive = m_clock.elapsed();
             m_connections.splice(m_connections.end(), m_connections, c);
+            serveNext(socket);
         });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             const auto c = find(socket);
@@ -131,8 +132,22 @@ void HttpServer::receive(Connections::iterator c)
     c->received += c->socket->readAll();
     c->lastActive = m_clock.elapsed();
     m_connections.splice(m_connections.end(), m_connections, c);
-    while (!c->closing && serveOne(c)) {
+    if (c->received.size() > MaxUnread && c->socket->bytesToWrite() > MaxUnread) {
+        drop(c);
+        return;
     }
+    serveNext(c->socket);
+}
+
+void HttpServer::serveNext(QTcpSocket* socket)
+{
+    const auto c = find(socket);
+    if (c == m_connections.end() || c->closing || c->received.isEmpty() ||
+        socket->bytesToWrite() > MaxUnread || !serveOne(c))
+        return;
+    // One request a turn of the event loop: a burst of pipelined requests cannot hold up
+    // frames and logging ticks.
+    QMetaObject::invokeMethod(this, [this, socket] { serveNext(socket); }, Qt::QueuedConnection);
 }
 
 bool HttpServer::serveOne(Connections::iterator c)

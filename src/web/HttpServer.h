@@ -45,6 +45,9 @@ public:
     static constexpr qint64 IdleMs = 15000;
     static constexpr int MaxRequestLine = 8192;
     static constexpr int MaxHeaders = 8192;
+    // A client that does not read its answers gets no more until it has read them down to
+    // this, and one that sends more than this meanwhile is closed.
+    static constexpr qint64 MaxUnread = 256 * 1024;
 
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
 
@@ -68,6 +71,7 @@ private:
 
     void accept();
     void receive(Connections::iterator c);
+    void serveNext(QTcpSocket* socket);
     // Handles one whole request from the front of what was received; false when none is
     // whole yet, or the connection is to close.
     bool serveOne(Connections::iterator c);
