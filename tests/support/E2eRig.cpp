@@ -16,32 +16,14 @@
 
 namespace {
 
+// SIGKILL: for the simulator, as when the device is unplugged, the link is left behind.
 void stop(std::unique_ptr<QProcess>& process)
 {
-    if (!process)
-        return;
-    process->terminate();
-    if (!process->waitForFinished(3000)) {
+    if (process) {
         process->kill();
         process->waitForFinished(3000);
     }
     process.reset();
-}
-
-// sh -c script with folder as $1: the exit status, -1 if it did not finish, and its output.
-int runShell(const QString& script, const QString& folder, QByteArray* out = nullptr)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start("sh", {"-c", script, "sh", folder});
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return -1;
-    }
-    if (out)
-        *out = process.readAll();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
 } // namespace
@@ -114,7 +96,6 @@ bool E2eRig::startSim(const QStringList& arguments)
 
 void E2eRig::killSim()
 {
-    ::kill(pid_t(m_sim->processId()), SIGKILL);
     stop(m_sim);
 }
 
@@ -320,12 +301,16 @@ QString E2eRig::everyTickLogged(int earlier) const
     return {};
 }
 
-bool E2eRig::shell(const QString& script)
+bool E2eRig::shell(const QString& script) const
 {
-    QByteArray out;
-    if (runShell(script, m_dir.path(), &out) == 0)
+    QProcess sh;
+    sh.setProcessChannelMode(QProcess::MergedChannels);
+    sh.start("sh", {"-c", script, "sh", m_dir.path()});
+    if (sh.waitForFinished(10000) && sh.exitStatus() == QProcess::NormalExit && sh.exitCode() == 0)
         return true;
-    m_error = QString::fromLocal8Bit(out.trimmed());
+    sh.kill();
+    sh.waitForFinished(1000);
+    m_error = QString::fromLocal8Bit(sh.readAll().trimmed());
     return false;
 }
 
@@ -348,8 +333,7 @@ bool E2eRig::moveToSmallDisk(qint64 spareBytes)
                      .arg(spareBytes / 1024));
 }
 
-QString E2eRig::fillDisk() const
+void E2eRig::fillDisk() const
 {
-    runShell("cat /dev/zero > \"$1\"/filler", m_dir.path());
-    return "filler";
+    shell("cat /dev/zero > \"$1\"/filler || true");
 }

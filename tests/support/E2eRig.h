@@ -84,16 +84,16 @@ public:
     bool makeWritable();
     // Moves the program folder onto a tmpfs with room for its files and spareBytes more.
     bool moveToSmallDisk(qint64 spareBytes);
-    // Writes a file until the disk is full; returns its name relative to the folder.
-    QString fillDisk() const;
+    // Writes the file "filler" until the disk is full.
+    void fillDisk() const;
 
 private:
     int linesIn(const QString& folder, const QString& filter, const QByteArray& marker) const;
     // sh -c script with the program folder as $1; on failure its output goes to error().
-    bool shell(const QString& script);
+    bool shell(const QString& script) const;
 
     QTemporaryDir m_dir;
-    QString m_error;
+    mutable QString m_error;
     std::unique_ptr<QProcess> m_sim;
     std::unique_ptr<QProcess> m_program;
     QString m_said;
