@@ -4,7 +4,10 @@
 #include "config/ProgramConfig.h"
 
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QThread>
 
 #include <algorithm>
@@ -13,37 +16,22 @@
 
 namespace {
 
+// SIGKILL: for the simulator, as when the device is unplugged, the link is left behind.
 void stop(std::unique_ptr<QProcess>& process)
 {
-    if (!process)
-        return;
-    process->terminate();
-    if (!process->waitForFinished(3000)) {
+    if (process) {
         process->kill();
         process->waitForFinished(3000);
     }
     process.reset();
 }
 
-QProcessEnvironment environment(const QString& display)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    return env;
-}
-
-int number(const QByteArray& text, const QString& key)
-{
-    return QRegularExpression(key + "=(\\d+)").match(QString::fromLatin1(text)).captured(1).toInt();
-}
-
 } // namespace
 
 E2eRig::E2eRig()
 {
-    // Laid out as an installation would be: dist/ and the binary beside it.
-    if (shell(QString("cp -a '%1'/. \"$1\" && cp '%2' \"$1\"").arg(WENDRO_DIST, WENDRO_BINARY)))
-        startDisplay();
+    // Laid out as an installation would be.
+    shell(QString("cp -a '%1'/. \"$1\"").arg(WENDRO_DIST));
 }
 
 E2eRig::~E2eRig()
@@ -52,47 +40,14 @@ E2eRig::~E2eRig()
     stop(m_sim);
     // Lazily, so a file still open somewhere cannot keep the mount and the folder alive.
     geteuid() != 0 ? makeWritable() : shell("umount -l \"$1\"");
-    stop(m_xvfb);
 }
 
-int E2eRig::run(const QString& program, const QStringList& arguments, QByteArray* out) const
+QProcessEnvironment E2eRig::noDisplay()
 {
-    QProcess process;
-    process.setProcessEnvironment(environment(m_display));
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return -1;
-    }
-    if (out)
-        *out = process.readAll();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-bool E2eRig::startDisplay()
-{
-    // Another X server shutting down at the same moment can take the new display's socket
-    // with it; then start again on another display.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        stop(m_xvfb);
-        m_xvfb = std::make_unique<QProcess>();
-        // -displayfd 1: Xvfb picks a free display and prints its number when it is ready.
-        m_xvfb->start("Xvfb",
-                      {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        QByteArray out;
-        QDeadlineTimer deadline(10000);
-        while (m_xvfb->waitForStarted(5000) && !out.contains('\n') && !deadline.hasExpired()) {
-            m_xvfb->waitForReadyRead(200);
-            out += m_xvfb->readAllStandardOutput();
-        }
-        m_display = ":" + QString::fromLatin1(out.trimmed());
-        if (out.contains('\n') && run("xwininfo", {"-root"}) == 0)
-            return true;
-    }
-    m_error = "no X display from Xvfb: " + m_xvfb->errorString();
-    return false;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    return env;
 }
 
 void E2eRig::write(const QString& relative, const QByteArray& bytes) const
@@ -111,7 +66,7 @@ QByteArray E2eRig::read(const QString& relative) const
 QByteArray E2eRig::loggingConfig()
 {
     ProgramConfig config = ProgramConfig::defaults();
-    config.LogOn = config.Savehtml = config.SaveExcel = "1";
+    config.Savehtml = config.SaveExcel = "1";
     config.LogDelay = "10";
     return config.fileText();
 }
@@ -141,24 +96,27 @@ bool E2eRig::startSim(const QStringList& arguments)
 
 void E2eRig::killSim()
 {
-    ::kill(pid_t(m_sim->processId()), SIGKILL);
     stop(m_sim);
 }
 
 bool E2eRig::startProgram()
 {
-    // The display answered when the rig was made, but another X server's shutdown can take
-    // its socket along later; then the program could not start, so start a new display.
-    if (!m_error.isEmpty() || (run("xwininfo", {"-root"}) != 0 && !startDisplay()))
-        return false;
+    stop(m_program);
+    m_said.clear();
     m_program = std::make_unique<QProcess>();
-    QProcessEnvironment env = environment(m_display);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    m_program->setProcessEnvironment(env);
-    m_program->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_program->setProcessEnvironment(noDisplay());
     m_launched.start();
-    m_program->start(path("wendro"), {});
-    return m_program->waitForStarted(5000);
+    m_program->start(WENDRO_BINARY,
+                     {"--headless", "--listen", "127.0.0.1:0", "--dir", m_dir.path()});
+    m_program->waitForStarted(5000);
+    const QString text = waitToSay("dashboard at", StartupMs);
+    m_port = QRegularExpression("dashboard at http://127\\.0\\.0\\.1:(\\d+)/")
+                 .match(text)
+                 .captured(1)
+                 .toUShort();
+    if (m_port == 0)
+        m_error = "no dashboard: " + text;
+    return m_port != 0;
 }
 
 QString E2eRig::startLive()
@@ -166,13 +124,13 @@ QString E2eRig::startLive()
     if (!m_sim && !startSim())
         return m_error;
     if (!startProgram())
-        return "the program did not start " + m_error;
-    if (waitForTitle(Live, Waiting, StartupMs).isEmpty())
-        return "no live values: " + windowTitles().join(" | ");
-    // Logging that starts at launch begins while the window is built, so between
-    // startProgram() and now.
-    m_shownMs = m_launched.elapsed();
-    return {};
+        return "the program did not start: " + m_error;
+    if (!waitToSay("logging every", StartupMs).contains("logging every"))
+        return "not logging: " + said();
+    // Logging started between the launch and now.
+    m_loggingMs = m_launched.elapsed();
+    const QString frame = "first frame from the logger converted";
+    return waitToSay(frame, StartupMs).contains(frame) ? QString() : "no frame: " + said();
 }
 
 bool E2eRig::programRunning() const
@@ -180,97 +138,76 @@ bool E2eRig::programRunning() const
     return m_program && m_program->state() == QProcess::Running;
 }
 
+int E2eRig::stopProgram()
+{
+    ::kill(pid_t(m_program->processId()), SIGTERM);
+    if (!m_program->waitForFinished(10000))
+        return -1;
+    said();
+    return m_program->exitStatus() == QProcess::NormalExit ? m_program->exitCode() : -1;
+}
+
 qint64 E2eRig::programBytesRead() const
 {
     QFile io(QString("/proc/%1/io").arg(m_program->processId()));
     if (!io.open(QIODevice::ReadOnly))
         return 0;
-    return number(io.readAll().replace(": ", "="), "rchar");
+    const QString text = QString::fromLatin1(io.readAll());
+    return QRegularExpression("rchar: (\\d+)").match(text).captured(1).toLongLong();
 }
 
-QStringList E2eRig::windowTitles() const
+QString E2eRig::said()
 {
-    QByteArray out;
-    run("xdotool", {"search", "--onlyvisible", "--classname", "^wendro$", "getwindowname", "%@"},
-        &out);
-    return QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
+    if (m_program)
+        m_said += QString::fromUtf8(m_program->readAllStandardError());
+    return m_said;
 }
 
-QString E2eRig::waitForTitle(const QString& prefix, const QString& notThis, int timeoutMs) const
+QString E2eRig::waitToSay(const QString& needle, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    do {
-        for (const QString& title : windowTitles()) {
-            if (title.startsWith(prefix) && title != notThis)
-                return title;
-        }
-        QThread::msleep(100);
-    } while (!deadline.hasExpired());
-    return {};
+    (void)QTest::qWaitFor([&] { return said().contains(needle) || !programRunning(); },
+                          timeoutMs);
+    return said();
 }
 
-QString E2eRig::copyStatus() const
+QJsonObject E2eRig::live() const
 {
-    QByteArray window;
-    if (run("xdotool",
-            {"search", "--onlyvisible", "--name", "^Wendro( -|  )", "getwindowgeometry", "--shell"},
-            &window) != 0)
-        return "(no main window)";
-    const QString id = QString::number(number(window, "WINDOW"));
-    const int width = number(window, "WIDTH");
-    const int height = number(window, "HEIGHT");
-
-    // A marker in the selection first, so a drag that selects nothing is told from one that
-    // did: the status line is shown only when there is something to say.
-    const QByteArray marker = "(nothing selected)";
-    run("sh", {"-c", "printf '" + marker + "' | xclip -selection primary -i >/dev/null 2>&1"});
-    const auto primary = [this] {
-        QByteArray out;
-        return run("xclip", {"-selection", "primary", "-o"}, &out) == 0 ? out : QByteArray();
-    };
-    QDeadlineTimer owned(3000);
-    while (primary() != marker && !owned.hasExpired())
-        QThread::msleep(20);
-
-    // From the bottom right corner, inside the status line, up past its first line.
-    run("xdotool",
-        {"mousemove", "--window", id, QString::number(width - 2), QString::number(height - 2),
-         "mousedown", "1", "mousemove", "--window", id, QString::number(width / 2),
-         QString::number(height / 2), "mousemove", "--window", id, "1", "1", "mouseup", "1"});
-    QDeadlineTimer answered(1500);
-    QByteArray text = primary();
-    while (text == marker && !answered.hasExpired()) {
-        QThread::msleep(50);
-        text = primary();
-    }
-    return text == marker ? QString() : QString::fromUtf8(text);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_port);
+    if (m_port == 0 || !socket.waitForConnected(5000))
+        return {};
+    // HTTP/1.0: the server closes the connection after its answer.
+    socket.write("GET /api/live HTTP/1.0\r\n\r\n");
+    QByteArray reply;
+    while (socket.waitForReadyRead(5000))
+        reply += socket.readAll();
+    if (!reply.startsWith("HTTP/1.1 200 "))
+        return {};
+    return QJsonDocument::fromJson(reply.mid(reply.indexOf("\r\n\r\n") + 4)).object();
 }
 
-QString E2eRig::statusText() const
+QString E2eRig::status() const
 {
-    // The window grows with the status line a moment after its text changes; a copy taken
-    // in between misses the end, so copy until two copies agree.
-    QString last = copyStatus();
-    for (int i = 0; i < 5; ++i) {
-        const QString again = copyStatus();
-        if (again == last)
-            break;
-        last = again;
-    }
-    return last;
+    const QJsonObject o = live();
+    if (o.isEmpty())
+        return "(no answer from /api/live)";
+    QStringList lines;
+    for (const QJsonValue& line : o.value("status").toArray())
+        lines << line.toString();
+    return lines.join('\n');
 }
 
 QString E2eRig::waitForStatus(const QStringList& needles, int timeoutMs) const
 {
-    QString status;
+    QString now;
     (void)QTest::qWaitFor(
         [&] {
-            status = statusText();
+            now = status();
             return std::all_of(needles.begin(), needles.end(),
-                               [&](const QString& needle) { return status.contains(needle); });
+                               [&](const QString& needle) { return now.contains(needle); });
         },
         timeoutMs);
-    return status;
+    return now;
 }
 
 QList<QByteArray> E2eRig::logLines() const
@@ -311,29 +248,43 @@ int E2eRig::sheetRows() const
     return linesIn("Excel", "*.xls", "<tr><td>"); // leaving out the header
 }
 
+double E2eRig::energy() const
+{
+    const QByteArray key = QDate::currentDate().toString("yyyy-MM-dd ").toLatin1();
+    for (const QByteArray& line : read("logs/energy.txt").split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().toDouble();
+    }
+    return -1;
+}
+
 int E2eRig::ticksAtLeast() const
 {
     const qint64 lateness = 2000;
-    return int(qMax<qint64>(0, m_launched.elapsed() - m_shownMs - lateness) / IntervalMs);
+    return int(qMax<qint64>(0, m_launched.elapsed() - m_loggingMs - lateness) / IntervalMs);
 }
 
 QString E2eRig::stillLive() const
 {
     if (!programRunning())
         return "the program stopped";
-    const QString now = waitForTitle(Live, Waiting, 2000);
-    if (waitForTitle(Live, now, 15000).isEmpty())
-        return "the values stopped changing at " + now;
-    if (windowTitles().size() != 1)
-        return "another window popped up: " + windowTitles().join(" | ");
+    const QString before = live().value("time").toString();
+    QString now;
+    if (!QTest::qWaitFor(
+            [&] {
+                now = live().value("time").toString();
+                return !now.isEmpty() && now != before;
+            },
+            15000))
+        return "no frame converted since " + before + ", now " + now;
     return {};
 }
 
 QString E2eRig::everyTickLogged(int earlier) const
 {
     // Counted half way between two ticks, where the number of ticks that have come is beyond
-    // doubt: at least those due since the window showed, at most those since the launch.
-    const qint64 phase = (m_launched.elapsed() - m_shownMs) % IntervalMs;
+    // doubt: at least those due since logging was seen, at most those since the launch.
+    const qint64 phase = (m_launched.elapsed() - m_loggingMs) % IntervalMs;
     QTest::qWait(int((IntervalMs * 3 / 2 - phase) % IntervalMs));
     const int least = ticksAtLeast();
     const QList<QByteArray> lines = logLines();
@@ -350,12 +301,16 @@ QString E2eRig::everyTickLogged(int earlier) const
     return {};
 }
 
-bool E2eRig::shell(const QString& script)
+bool E2eRig::shell(const QString& script) const
 {
-    QByteArray out;
-    if (run("sh", {"-c", script, "sh", m_dir.path()}, &out) == 0)
+    QProcess sh;
+    sh.setProcessChannelMode(QProcess::MergedChannels);
+    sh.start("sh", {"-c", script, "sh", m_dir.path()});
+    if (sh.waitForFinished(10000) && sh.exitStatus() == QProcess::NormalExit && sh.exitCode() == 0)
         return true;
-    m_error = QString::fromLocal8Bit(out.trimmed());
+    sh.kill();
+    sh.waitForFinished(1000);
+    m_error = QString::fromLocal8Bit(sh.readAll().trimmed());
     return false;
 }
 
@@ -378,8 +333,7 @@ bool E2eRig::moveToSmallDisk(qint64 spareBytes)
                      .arg(spareBytes / 1024));
 }
 
-QString E2eRig::fillDisk() const
+void E2eRig::fillDisk() const
 {
-    run("sh", {"-c", "cat /dev/zero > \"$1\"/filler", "sh", m_dir.path()});
-    return "filler";
+    shell("cat /dev/zero > \"$1\"/filler || true");
 }

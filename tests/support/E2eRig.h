@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -14,17 +15,16 @@
         QVERIFY2(problem_.isEmpty(), qPrintable(problem_));                                        \
     } while (false)
 
-// The real program and the device simulator in a fresh program folder, on a private X
-// display, so a test sees what a user would: the window caption, the status line and the files.
-// Checks return an empty text when they pass, else what they saw.
+// The device simulator and the real program as a service with no display, in a fresh program
+// folder: a test sees what an operator would, the live values and status lines of /api/live,
+// what the service says on standard error, and the files. Checks return an empty text when
+// they pass, else what they saw.
 class E2eRig
 {
 public:
     static constexpr int IntervalMs = 10000; // the logging interval of loggingConfig()
-    // A sanitized build on a busy machine can take long to show its first window.
+    // A sanitized build on a busy machine can take long to start.
     static constexpr int StartupMs = 60000;
-    static inline const QString Live = QStringLiteral("Wendro  ");
-    static inline const QString Waiting = QStringLiteral("Wendro - Waiting for Signal");
 
     E2eRig();
     ~E2eRig();
@@ -33,38 +33,47 @@ public:
     QString path(const QString& relative) const { return m_dir.filePath(relative); }
     void write(const QString& relative, const QByteArray& bytes) const;
     QByteArray read(const QString& relative) const;
-    // Logging from start-up every 10 s, with the web page and the spreadsheet.
+    // Every 10 s with the web page and the spreadsheet; LogOn off, which the service ignores.
     static QByteArray loggingConfig();
     static QString today();
+    // The environment of a machine with no display of any kind.
+    static QProcessEnvironment noDisplay();
 
     // The simulator's arguments after --dir; by default values change often without loading
     // the machine.
     bool startSim(const QStringList& arguments = {"--interval-ms", "200", "--seed", "3"});
     // SIGKILL, as when the device is unplugged: the link is left behind, pointing nowhere.
     void killSim();
+    // wendro --headless --listen 127.0.0.1:0 --dir <folder>, until it says where it listens.
     bool startProgram();
-    // The simulator unless one runs, then the program, until its title shows live values.
+    // The simulator unless one runs, then the program, until it has converted a frame.
     QString startLive();
     bool programRunning() const;
+    // SIGTERM, as a service manager stops it: the exit status, or -1.
+    int stopProgram();
     // Bytes the program has read through system calls so far: the serial stream and files.
     qint64 programBytesRead() const;
-    // Titles of the program's windows: one unless a message box or dialog popped up.
-    QStringList windowTitles() const;
-    // Waits until a window title starts with prefix and differs from notThis.
-    QString waitForTitle(const QString& prefix, const QString& notThis, int timeoutMs) const;
-    // The status line at the foot of the main window, read the way a user copies it: a
-    // mouse drag over the text, then the X primary selection. Empty when nothing is shown.
-    QString statusText() const;
-    // The status line once it holds every needle, or as it was when the time ran out.
+    // All the program said on standard error since it started.
+    QString said();
+    // What it said once it said needle, or as it was when the time ran out.
+    QString waitToSay(const QString& needle, int timeoutMs);
+
+    // GET /api/live; empty when there was no whole answer.
+    QJsonObject live() const;
+    // The status lines of /api/live, one a line; empty when nothing is wrong.
+    QString status() const;
+    // The status once it holds every needle, or as it was when the time ran out.
     QString waitForStatus(const QStringList& needles, int timeoutMs) const;
 
     // Every line of every day's log, oldest day first.
     QList<QByteArray> logLines() const;
     int historyLines() const;
     int sheetRows() const;
-    // Logging ticks that must have come since the window showed, allowing one to be late.
+    // Today's watt-hours in logs/energy.txt, or -1.
+    double energy() const;
+    // Logging ticks that must have come since logging started, allowing one to be late.
     int ticksAtLeast() const;
-    // Running, still showing new values, and no message box or other window popped up.
+    // Running, and still converting new frames.
     QString stillLive() const;
     // Every tick since start-up has its whole record after the earlier lines of the log.
     QString everyTickLogged(int earlier = 0) const;
@@ -75,23 +84,20 @@ public:
     bool makeWritable();
     // Moves the program folder onto a tmpfs with room for its files and spareBytes more.
     bool moveToSmallDisk(qint64 spareBytes);
-    // Writes a file until the disk is full; returns its name relative to the folder.
-    QString fillDisk() const;
+    // Writes the file "filler" until the disk is full.
+    void fillDisk() const;
 
 private:
-    bool startDisplay();
-    QString copyStatus() const;
     int linesIn(const QString& folder, const QString& filter, const QByteArray& marker) const;
-    int run(const QString& program, const QStringList& arguments, QByteArray* out = nullptr) const;
     // sh -c script with the program folder as $1; on failure its output goes to error().
-    bool shell(const QString& script);
+    bool shell(const QString& script) const;
 
     QTemporaryDir m_dir;
-    QString m_display;
-    QString m_error;
-    std::unique_ptr<QProcess> m_xvfb;
+    mutable QString m_error;
     std::unique_ptr<QProcess> m_sim;
     std::unique_ptr<QProcess> m_program;
+    QString m_said;
+    quint16 m_port = 0;
     QElapsedTimer m_launched;
-    qint64 m_shownMs = 0;
+    qint64 m_loggingMs = 0; // when the program was seen to log, since launch
 };
