@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "mqtt/BrokerSettings.h"
+
 Options Options::parse(const QStringList& arguments)
 {
     Options o;
@@ -28,6 +30,14 @@ Options Options::parse(const QStringList& arguments)
             o.version = true;
         else if (value(QStringLiteral("--dir"), &o.dir))
             ;
+        else if (value(QStringLiteral("--mqtt"), &o.mqtt))
+            ;
+        else if (value(QStringLiteral("--mqtt-password-file"), &o.mqttPasswordFile))
+            ;
+        else if (value(QStringLiteral("--mqtt-ca"), &o.mqttCa))
+            ;
+        else if (value(QStringLiteral("--station"), &o.station))
+            ;
         else
             o.error = QStringLiteral("unknown option %1").arg(a);
         if (!o.error.isEmpty())
@@ -35,13 +45,19 @@ Options Options::parse(const QStringList& arguments)
     }
     if (!o.dir.isNull() && o.dir.isEmpty())
         o.error = QStringLiteral("--dir needs a folder");
+    else if (!o.station.isNull() && !BrokerSettings::isStationName(o.station))
+        o.error = QStringLiteral("--station \"%1\": use only letters, digits, _ and -")
+                      .arg(o.station);
+    else if (o.mqtt.isEmpty() && !(o.mqttPasswordFile.isEmpty() && o.mqttCa.isEmpty()))
+        o.error = QStringLiteral("--mqtt-password-file and --mqtt-ca need --mqtt");
     return o;
 }
 
 QString Options::usage()
 {
     return QStringLiteral(
-        "Usage: wendro [--headless] [--dir DIR]\n"
+        "Usage: wendro [--headless] [--dir DIR] [--mqtt URL [--mqtt-password-file FILE]\n"
+        "              [--mqtt-ca FILE] [--station NAME]]\n"
         "\n"
         "Logs a small wind plant from its logger device on a serial port.\n"
         "\n"
@@ -49,6 +65,17 @@ QString Options::usage()
         "               prog.cfg, and say every change of status on standard error\n"
         "  --dir DIR    the program folder, with prog.cfg, settings.cfg, logs/, html/ and\n"
         "               Excel/ (default: the folder of this program)\n"
+        "  --mqtt mqtt://[user@]host[:port]  or  mqtts://[user@]host[:port]\n"
+        "               publish to this MQTT broker, with Home Assistant discovery\n"
+        "               (port 1883 by default, 8883 for mqtts)\n"
+        "  --mqtt-password-file FILE\n"
+        "               the broker password: the first line of FILE\n"
+        "  --mqtt-ca FILE\n"
+        "               the certificate authority of an mqtts:// broker (default: the\n"
+        "               system's)\n"
+        "  --station NAME\n"
+        "               the name under wendro/ on the broker: letters, digits, _ and -\n"
+        "               (default: the host name up to its first \".\")\n"
         "  --help       show this text\n"
         "  --version    show the version\n");
 }
