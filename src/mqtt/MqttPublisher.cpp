@@ -30,9 +30,8 @@ QString refusalText(int code)
 {
     // 4: bad user name or password, 5: not authorised, in MQTT 3.1.1.
     if (code == 4 || code == 5)
-        return QStringLiteral("not authorised (%1): check the user name in --mqtt and the "
-                              "password file")
-            .arg(QString::fromLatin1(mosquitto_connack_string(code)));
+        return QStringLiteral("not authorised: check the user name in --mqtt and the password "
+                              "file");
     return QStringLiteral("refused: %1").arg(QString::fromLatin1(mosquitto_connack_string(code)));
 }
 
@@ -155,6 +154,8 @@ void MqttPublisher::connectNext()
     mosquitto_will_set(m_client, will.constData(), 7, "offline", 1, true);
     if (m_tls) {
         m_tls->clearRefusal();
+        // Used as it is: the library's own checks would compare with the address.
+        mosquitto_int_option(m_client, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
         mosquitto_void_option(m_client, MOSQ_OPT_SSL_CTX, m_tls->handle());
     }
     m_connackCode = -1;
@@ -165,6 +166,11 @@ void MqttPublisher::connectNext()
                                            m_settings.port, KeepAliveSeconds);
     const int fd = mosquitto_socket(m_client);
     if (rc != MOSQ_ERR_SUCCESS || fd < 0) {
+        // On loopback the handshake can be over, and refused, before the call returns.
+        if (rc == MOSQ_ERR_TLS) {
+            fail(lossReason(rc));
+            return;
+        }
         const QString why = rc == MOSQ_ERR_ERRNO ? qt_error_string(errno)
                                                  : QString::fromLatin1(mosquitto_strerror(rc));
         if (m_addressIndex < m_addresses.size())
@@ -264,7 +270,7 @@ QString MqttPublisher::lossReason(int rc) const
                                       "not an MQTT broker with TLS?")
                      : QStringLiteral("the peer closed the connection without answering: not an "
                                       "MQTT broker, or one that wants TLS (mqtts://)?");
-    return QStringLiteral("the peer answered, but not as an MQTT broker (%1)")
+    return QStringLiteral("the peer answered, but it is not an MQTT broker (%1)")
         .arg(QString::fromLatin1(mosquitto_strerror(rc)));
 }
 
