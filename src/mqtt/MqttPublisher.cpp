@@ -141,6 +141,8 @@ void MqttPublisher::connectNext()
         return;
     }
     mosquitto_int_option(m_client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Small messages each waiting for an acknowledgement: Nagle would hold every one back.
+    mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(m_client, &MqttPublisher::onPublish);
