@@ -1,22 +1,22 @@
 // Prints what publishing to a broker costs: the time added to each frame, the time to
 // publish 10,000 records that waited for the broker, and the resident memory they take.
 // Starts its own Mosquitto on a free loopback port.
-#include "support/MemorySerialLink.h"
-#include "support/SettableClock.h"
 #include "logging/LogRecord.h"
 #include "mqtt/MqttPublisher.h"
 #include "station/Station.h"
+#include "support/MemorySerialLink.h"
+#include "support/SettableClock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -58,7 +58,8 @@ double streamUs(MemorySerialLink* link, int frames)
         QTest::qWait(5);
         QElapsedTimer t;
         t.start();
-        link->feed("[<V>" + QByteArray::number(600 + i % 50) + "</V><I>520</I><R>12</R><S>40</S>"
+        link->feed("[<V>" + QByteArray::number(600 + i % 50) +
+                   "</V><I>520</I><R>12</R><S>40</S>"
                    "<M>1</M>]\r\n");
         ns += t.nsecsElapsed();
     }

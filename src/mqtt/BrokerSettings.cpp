@@ -90,10 +90,9 @@ std::optional<BrokerSettings> BrokerSettings::fromOptions(const QString& url,
     if (!u.password().isEmpty())
         return refuse(QStringLiteral("--mqtt: no password in the address, where any user can "
                                      "read it; put it in a file and give --mqtt-password-file"));
-    if (!(u.path().isEmpty() || u.path() == QLatin1String("/")) || u.hasQuery() ||
-        u.hasFragment())
-        return refuse(QStringLiteral("--mqtt \"%1\": only a user, a host and a port, no path")
-                          .arg(url));
+    if (!(u.path().isEmpty() || u.path() == QLatin1String("/")) || u.hasQuery() || u.hasFragment())
+        return refuse(
+            QStringLiteral("--mqtt \"%1\": only a user, a host and a port, no path").arg(url));
     s.tls = scheme == QLatin1String("mqtts");
     s.host = u.host();
     s.user = u.userName();
@@ -120,8 +119,8 @@ std::optional<BrokerSettings> BrokerSettings::fromOptions(const QString& url,
         s.caFile = caFile;
     }
     if (!station.isNull() && !isStationName(station))
-        return refuse(QStringLiteral("--station \"%1\": use only letters, digits, _ and -")
-                          .arg(station));
+        return refuse(
+            QStringLiteral("--station \"%1\": use only letters, digits, _ and -").arg(station));
     s.station = station.isEmpty() ? defaultStation(QSysInfo::machineHostName()) : station;
     return s;
 }

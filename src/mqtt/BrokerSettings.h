@@ -25,8 +25,8 @@ struct BrokerSettings
     // value otherwise. An empty station means the default one.
     static std::optional<BrokerSettings> fromOptions(const QString& url,
                                                      const QString& passwordFile,
-                                                     const QString& caFile,
-                                                     const QString& station, QString* error);
+                                                     const QString& caFile, const QString& station,
+                                                     QString* error);
     static bool isStationName(const QString& name);
     // The host name up to its first ".", with any other character than those of a station
     // name replaced by "-".

@@ -20,7 +20,8 @@ constexpr int StopFlushMs = 2000;
 // The library's global set-up, once per process and undone at its end.
 void initLibrary()
 {
-    static const struct Library {
+    static const struct Library
+    {
         Library() { mosquitto_lib_init(); }
         ~Library() { mosquitto_lib_cleanup(); }
     } library;
@@ -148,10 +149,9 @@ void MqttPublisher::connectNext()
     mosquitto_publish_callback_set(m_client, &MqttPublisher::onPublish);
     mosquitto_log_callback_set(m_client, &MqttPublisher::onLog);
     if (!m_settings.user.isEmpty())
-        mosquitto_username_pw_set(m_client, m_settings.user.toUtf8().constData(),
-                                  m_settings.password.isNull()
-                                      ? nullptr
-                                      : m_settings.password.toUtf8().constData());
+        mosquitto_username_pw_set(
+            m_client, m_settings.user.toUtf8().constData(),
+            m_settings.password.isNull() ? nullptr : m_settings.password.toUtf8().constData());
     const QByteArray will = m_settings.topic(QStringLiteral("availability")).toUtf8();
     mosquitto_will_set(m_client, will.constData(), 7, "offline", 1, true);
     if (m_tls) {
@@ -266,7 +266,8 @@ QString MqttPublisher::lossReason(int rc) const
         return m_tls->refusal();
     if (rc == MOSQ_ERR_TLS)
         return QStringLiteral("TLS handshake failed%1")
-            .arg(m_libraryError.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_libraryError));
+            .arg(m_libraryError.isEmpty() ? QString()
+                                          : QStringLiteral(" (%1)").arg(m_libraryError));
     if (rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_NO_CONN)
         return m_tls ? QStringLiteral("the peer closed the connection during the TLS handshake: "
                                       "not an MQTT broker with TLS?")
@@ -379,10 +380,10 @@ void MqttPublisher::publishState()
     if (!isConnected())
         return;
     m_stateTimer.start(StateIntervalMs);
-    if (publish(m_settings.topic(QStringLiteral("state")),
-                StateJson(m_station.reading(), m_station.config().WSUnits,
-                          m_station.lastFrameTime()),
-                0, true))
+    if (publish(
+            m_settings.topic(QStringLiteral("state")),
+            StateJson(m_station.reading(), m_station.config().WSUnits, m_station.lastFrameTime()),
+            0, true))
         m_stateDue = false;
     updateWriteNotifier();
 }

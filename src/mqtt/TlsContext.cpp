@@ -29,10 +29,10 @@ TlsContext::TlsContext(const QString& host, const QString& caFile) : m_host(host
     SSL_CTX_set_app_data(m_context, this);
     SSL_CTX_set_verify(m_context, SSL_VERIFY_PEER,
                        reinterpret_cast<int (*)(int, X509_STORE_CTX*)>(&TlsContext::verify));
-    const bool loaded = caFile.isEmpty()
-                            ? SSL_CTX_set_default_verify_paths(m_context) == 1
-                            : SSL_CTX_load_verify_locations(m_context, QFile::encodeName(caFile),
-                                                            nullptr) == 1;
+    const bool loaded =
+        caFile.isEmpty()
+            ? SSL_CTX_set_default_verify_paths(m_context) == 1
+            : SSL_CTX_load_verify_locations(m_context, QFile::encodeName(caFile), nullptr) == 1;
     if (!loaded)
         m_problem = QStringLiteral("cannot read the certificate authorities %1: %2")
                         .arg(caFile, openSslError());
@@ -55,10 +55,10 @@ int TlsContext::verify(int preverifyOk, void* storeContext)
     if (preverifyOk)
         return 1;
     auto* store = static_cast<X509_STORE_CTX*>(storeContext);
-    auto* ssl = static_cast<SSL*>(
-        X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* self = ssl ? static_cast<TlsContext*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)))
-                     : nullptr;
+    auto* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* self =
+        ssl ? static_cast<TlsContext*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl))) : nullptr;
     if (!self || !self->m_refusal.isEmpty())
         return 0;
     const int error = X509_STORE_CTX_get_error(store);
