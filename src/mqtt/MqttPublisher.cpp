@@ -61,8 +61,10 @@ MqttPublisher::MqttPublisher(Station& station, BrokerSettings settings, QObject*
     connect(&station, &Station::readingChanged, this, &MqttPublisher::frameArrived);
     connect(&station, &Station::recordLogged, this, &MqttPublisher::publishRecord);
     connect(&station, &Station::configurationLoaded, this, [this] {
-        if (isConnected() && m_station.config().WSUnits != m_discoveredUnit)
+        if (isConnected() && m_station.config().WSUnits != m_discoveredUnit) {
             publishDiscovery();
+            updateWriteNotifier();
+        }
     });
 }
 
