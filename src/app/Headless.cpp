@@ -2,6 +2,7 @@
 
 #include "common/SystemClock.h"
 #include "device/QtSerialLink.h"
+#include "mqtt/MqttPublisher.h"
 #include "station/Station.h"
 
 #include "web/WebServer.h"
@@ -71,7 +72,8 @@ bool catchStopSignals()
 
 } // namespace
 
-int runHeadless(int argc, char* argv[], const QString& programDir, const QString& listen)
+int runHeadless(int argc, char* argv[], const QString& programDir, const QString& listen,
+                const std::optional<BrokerSettings>& broker)
 {
     // The graphs the web server draws need fonts, so it takes a GUI application, on a
     // platform that needs no display.
@@ -137,8 +139,16 @@ int runHeadless(int argc, char* argv[], const QString& programDir, const QString
         return 2;
     }
     say(QStringLiteral("logging every %1 s").arg(station.loggingIntervalMs() / 1000.0));
+    std::unique_ptr<MqttPublisher> publisher;
+    if (broker) {
+        say(QStringLiteral("publishing to %1 as wendro/%2")
+                .arg(broker->address(), broker->station));
+        publisher = std::make_unique<MqttPublisher>(station, *broker);
+        publisher->start();
+    }
     const int status = app.exec();
     station.shutdown();
+    publisher.reset();
     say(QStringLiteral("stopped"));
     return status;
 }

@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "mqtt/BrokerSettings.h"
 #include "web/WebServer.h"
 
 Options Options::parse(const QStringList& arguments)
@@ -31,6 +32,14 @@ Options Options::parse(const QStringList& arguments)
         else if (value(QStringLiteral("--dir"), &o.dir) ||
                  value(QStringLiteral("--listen"), &o.listen))
             ;
+        else if (value(QStringLiteral("--mqtt"), &o.mqtt))
+            ;
+        else if (value(QStringLiteral("--mqtt-password-file"), &o.mqttPasswordFile))
+            ;
+        else if (value(QStringLiteral("--mqtt-ca"), &o.mqttCa))
+            ;
+        else if (value(QStringLiteral("--station"), &o.station))
+            ;
         else
             o.error = QStringLiteral("unknown option %1").arg(a);
         if (!o.error.isEmpty())
@@ -38,9 +47,14 @@ Options Options::parse(const QStringList& arguments)
     }
     if (!o.dir.isNull() && o.dir.isEmpty())
         o.error = QStringLiteral("--dir needs a folder");
-    if (!o.listen.isEmpty() && !WebServer::parseAddress(o.listen))
+    else if (!o.listen.isEmpty() && !WebServer::parseAddress(o.listen))
         o.error = QStringLiteral("--listen %1 is not ADDRESS:PORT, such as 127.0.0.1:8080")
                       .arg(o.listen);
+    else if (!o.station.isNull() && !BrokerSettings::isStationName(o.station))
+        o.error = QStringLiteral("--station \"%1\": use only letters, digits, _ and -")
+                      .arg(o.station);
+    else if (o.mqtt.isEmpty() && !(o.mqttPasswordFile.isEmpty() && o.mqttCa.isEmpty()))
+        o.error = QStringLiteral("--mqtt-password-file and --mqtt-ca need --mqtt");
     return o;
 }
 
@@ -48,6 +62,7 @@ QString Options::usage()
 {
     return QStringLiteral(
         "Usage: wendro [--headless] [--dir DIR] [--listen ADDRESS:PORT]\n"
+        "              [--mqtt URL [--mqtt-password-file FILE] [--mqtt-ca FILE] [--station NAME]]\n"
         "\n"
         "Logs a small wind plant from its logger device on a serial port.\n"
         "\n"
@@ -58,6 +73,17 @@ QString Options::usage()
         "  --listen ADDRESS:PORT\n"
         "               serve the dashboard and its API on this address, such as\n"
         "               127.0.0.1:8080 for this machine or 0.0.0.0:8080 for the network\n"
+        "  --mqtt mqtt://[user@]host[:port]  or  mqtts://[user@]host[:port]\n"
+        "               publish to this MQTT broker, with Home Assistant discovery\n"
+        "               (port 1883 by default, 8883 for mqtts)\n"
+        "  --mqtt-password-file FILE\n"
+        "               the broker password: the first line of FILE\n"
+        "  --mqtt-ca FILE\n"
+        "               the certificate authority of an mqtts:// broker (default: the\n"
+        "               system's)\n"
+        "  --station NAME\n"
+        "               the name under wendro/ on the broker: letters, digits, _ and -\n"
+        "               (default: the host name up to its first \".\")\n"
         "  --help       show this text\n"
         "  --version    show the version\n");
 }

@@ -12,6 +12,11 @@ struct Options
     bool version = false;
     QString dir;    // empty: the folder of the binary
     QString listen; // empty: no web server
+    // Publishing to a broker; checked and read by BrokerSettings.
+    QString mqtt;
+    QString mqttPasswordFile;
+    QString mqttCa;
+    QString station;
     QString error; // set when the command line could not be read
 
     static Options parse(const QStringList& arguments);

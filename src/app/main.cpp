@@ -1,5 +1,6 @@
 #include "app/Headless.h"
 #include "app/Options.h"
+#include "mqtt/MqttPublisher.h"
 #include "ui/MainWindow.h"
 #include "ui/RealServices.h"
 #include "web/WebServer.h"
@@ -49,11 +50,21 @@ int main(int argc, char* argv[])
         std::printf("Wendro %s\n", WENDRO_VERSION);
         return 0;
     }
+    std::optional<BrokerSettings> broker;
+    if (!options.mqtt.isNull()) {
+        QString error;
+        broker = BrokerSettings::fromOptions(options.mqtt, options.mqttPasswordFile,
+                                             options.mqttCa, options.station, &error);
+        if (!broker) {
+            std::fprintf(stderr, "wendro: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
     // Everything the program keeps lives in its folder: beside the binary unless told.
     const QString programDir =
         options.dir.isEmpty() ? binaryFolder(argv[0]) : QDir(options.dir).absolutePath();
     if (options.headless)
-        return runHeadless(argc, argv, programDir, options.listen);
+        return runHeadless(argc, argv, programDir, options.listen, broker);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wendro"));
@@ -68,6 +79,11 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "wendro: %s\n", qPrintable(warning));
         web = std::make_unique<WebServer>(station);
         station.setStatus(Station::StatusSource::WebServer, web->listen(address));
+    }
+    std::unique_ptr<MqttPublisher> publisher;
+    if (broker) {
+        publisher = std::make_unique<MqttPublisher>(station, *broker);
+        publisher->start();
     }
     window.show();
     return app.exec();

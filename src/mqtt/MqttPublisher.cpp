@@ -1,0 +1,437 @@
+#include "MqttPublisher.h"
+
+#include "mqtt/MqttMessages.h"
+#include "mqtt/TlsContext.h"
+#include "station/Station.h"
+
+#include <QElapsedTimer>
+#include <QHostInfo>
+#include <cerrno>
+#include <cstring>
+#include <mosquitto.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace {
+
+constexpr int KeepAliveSeconds = 30;
+constexpr int StopFlushMs = 2000;
+
+// The library's global set-up, once per process and undone at its end.
+void initLibrary()
+{
+    static const struct Library
+    {
+        Library() { mosquitto_lib_init(); }
+        ~Library() { mosquitto_lib_cleanup(); }
+    } library;
+}
+
+QString refusalText(int code)
+{
+    // 4: bad user name or password, 5: not authorised, in MQTT 3.1.1.
+    if (code == 4 || code == 5)
+        return QStringLiteral("not authorised: check the user name in --mqtt and the password "
+                              "file");
+    return QStringLiteral("refused: %1").arg(QString::fromLatin1(mosquitto_connack_string(code)));
+}
+
+} // namespace
+
+MqttPublisher::MqttPublisher(Station& station, BrokerSettings settings, QObject* parent)
+    : QObject(parent), m_station(station), m_settings(std::move(settings))
+{
+    initLibrary();
+    if (m_settings.tls)
+        m_tls = std::make_unique<TlsContext>(m_settings.host, m_settings.caFile);
+    m_housekeepingTimer.setInterval(1000);
+    m_retryTimer.setSingleShot(true);
+    m_answerTimer.setSingleShot(true);
+    m_stateTimer.setSingleShot(true);
+    connect(&m_housekeepingTimer, &QTimer::timeout, this, &MqttPublisher::housekeeping);
+    connect(&m_retryTimer, &QTimer::timeout, this, &MqttPublisher::resolve);
+    connect(&m_answerTimer, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("no MQTT answer within %1 s: is it a broker?")
+                 .arg(m_settings.answerTimeoutMs / 1000.0));
+    });
+    connect(&m_stateTimer, &QTimer::timeout, this, [this] {
+        if (m_stateDue)
+            publishState();
+    });
+    connect(&station, &Station::readingChanged, this, &MqttPublisher::frameArrived);
+    connect(&station, &Station::recordLogged, this, &MqttPublisher::publishRecord);
+    connect(&station, &Station::configurationLoaded, this, [this] {
+        if (isConnected() && m_station.config().WSUnits != m_discoveredUnit) {
+            publishDiscovery();
+            updateWriteNotifier();
+        }
+    });
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    stop();
+}
+
+void MqttPublisher::start()
+{
+    if (m_phase != Phase::Idle)
+        return;
+    if (m_tls && !m_tls->problem().isEmpty()) {
+        m_problem = m_tls->problem();
+        m_phase = Phase::Stopped;
+        showStatus();
+        return;
+    }
+    resolve();
+}
+
+void MqttPublisher::stop()
+{
+    if (m_phase == Phase::Stopped)
+        return;
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    m_lookupId = -1;
+    m_stateTimer.stop();
+    if (m_phase == Phase::Connected) {
+        publish(m_settings.topic(QStringLiteral("availability")), "offline", 1, true);
+        if (m_client)
+            mosquitto_disconnect(m_client);
+        // Bounded: a broker that stopped reading must not hold up the end.
+        QElapsedTimer waited;
+        waited.start();
+        while (m_client && mosquitto_socket(m_client) >= 0 && mosquitto_want_write(m_client) &&
+               !waited.hasExpired(StopFlushMs)) {
+            pollfd p = {mosquitto_socket(m_client), POLLOUT, 0};
+            if (::poll(&p, 1, 100) > 0 && mosquitto_loop_write(m_client, 1) != MOSQ_ERR_SUCCESS)
+                break;
+        }
+    }
+    dropClient();
+    m_retryTimer.stop();
+    m_phase = Phase::Stopped;
+}
+
+void MqttPublisher::resolve()
+{
+    m_phase = Phase::Resolving;
+    // libmosquitto resolves names synchronously, so it is only ever given an address.
+    m_lookupId = QHostInfo::lookupHost(m_settings.host, this, [this](const QHostInfo& info) {
+        m_lookupId = -1;
+        if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+            fail(QStringLiteral("the host name %1 does not resolve (%2)")
+                     .arg(m_settings.host, info.errorString()));
+            return;
+        }
+        m_addresses = info.addresses();
+        m_addressIndex = 0;
+        connectNext();
+    });
+}
+
+void MqttPublisher::connectNext()
+{
+    dropClient();
+    if (m_addressIndex >= m_addresses.size())
+        return;
+    const QHostAddress address = m_addresses.at(m_addressIndex++);
+    m_phase = Phase::Connecting;
+    const QByteArray id = "wendro-" + m_settings.station.toUtf8();
+    m_client = mosquitto_new(id.constData(), true, this);
+    if (!m_client) {
+        fail(QStringLiteral("cannot create a client: %1").arg(qt_error_string()));
+        return;
+    }
+    mosquitto_int_option(m_client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Small messages each waiting for an acknowledgement: Nagle would hold every one back.
+    mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
+    mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
+    mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
+    mosquitto_publish_callback_set(m_client, &MqttPublisher::onPublish);
+    mosquitto_log_callback_set(m_client, &MqttPublisher::onLog);
+    if (!m_settings.user.isEmpty())
+        mosquitto_username_pw_set(
+            m_client, m_settings.user.toUtf8().constData(),
+            m_settings.password.isNull() ? nullptr : m_settings.password.toUtf8().constData());
+    const QByteArray will = m_settings.topic(QStringLiteral("availability")).toUtf8();
+    mosquitto_will_set(m_client, will.constData(), 7, "offline", 1, true);
+    if (m_tls) {
+        m_tls->clearRefusal();
+        // Used as it is: the library's own checks would compare with the address.
+        mosquitto_int_option(m_client, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+        mosquitto_void_option(m_client, MOSQ_OPT_SSL_CTX, m_tls->handle());
+    }
+    m_connackCode = -1;
+    m_disconnected = false;
+    m_socketUp = false;
+    m_libraryError.clear();
+    const int rc = mosquitto_connect_async(m_client, address.toString().toLatin1().constData(),
+                                           m_settings.port, KeepAliveSeconds);
+    const int fd = mosquitto_socket(m_client);
+    if (rc != MOSQ_ERR_SUCCESS || fd < 0) {
+        // On loopback the handshake can be over, and refused, before the call returns.
+        if (rc == MOSQ_ERR_TLS) {
+            fail(lossReason(rc));
+            return;
+        }
+        const QString why = rc == MOSQ_ERR_ERRNO ? qt_error_string(errno)
+                                                 : QString::fromLatin1(mosquitto_strerror(rc));
+        if (m_addressIndex < m_addresses.size())
+            connectNext();
+        else
+            fail(QStringLiteral("cannot connect: %1").arg(why), true);
+        return;
+    }
+    m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &MqttPublisher::readable);
+    connect(m_writeNotifier.get(), &QSocketNotifier::activated, this, &MqttPublisher::writable);
+    // A connection in progress becomes writable once it is made, or fails.
+    m_writeNotifier->setEnabled(true);
+    m_answerTimer.start(m_settings.answerTimeoutMs);
+}
+
+QString MqttPublisher::socketError() const
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(mosquitto_socket(m_client), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        error = errno;
+    return error ? qt_error_string(error) : QString();
+}
+
+bool MqttPublisher::socketUp()
+{
+    if (m_socketUp)
+        return true;
+    const QString error = socketError();
+    if (error.isEmpty())
+        return m_socketUp = true;
+    // The name may have more addresses: the next is tried at once.
+    if (m_addressIndex < m_addresses.size())
+        connectNext();
+    else
+        fail(QStringLiteral("cannot connect: %1").arg(error), true);
+    return false;
+}
+
+void MqttPublisher::readable()
+{
+    if (socketUp())
+        afterCall(mosquitto_loop_read(m_client, 1));
+}
+
+void MqttPublisher::writable()
+{
+    if (socketUp())
+        afterCall(mosquitto_loop_write(m_client, 1));
+}
+
+void MqttPublisher::housekeeping()
+{
+    if (m_client)
+        afterCall(mosquitto_loop_misc(m_client));
+}
+
+void MqttPublisher::afterCall(int rc)
+{
+    if (!m_client)
+        return;
+    if (m_connackCode >= 0) {
+        const int code = m_connackCode;
+        m_connackCode = -1;
+        if (code != 0) {
+            fail(refusalText(code));
+            return;
+        }
+        connected();
+        if (!m_client)
+            return;
+    }
+    if (rc != MOSQ_ERR_SUCCESS || m_disconnected || mosquitto_socket(m_client) < 0) {
+        fail(lossReason(rc), m_phase == Phase::Connected);
+        return;
+    }
+    sendRecords();
+    updateWriteNotifier();
+}
+
+QString MqttPublisher::lossReason(int rc) const
+{
+    if (m_phase == Phase::Connected) {
+        if (rc == MOSQ_ERR_KEEPALIVE)
+            return QStringLiteral("connection lost: the broker stopped answering");
+        return QStringLiteral("connection lost");
+    }
+    if (m_tls && !m_tls->refusal().isEmpty())
+        return m_tls->refusal();
+    if (rc == MOSQ_ERR_TLS)
+        return QStringLiteral("TLS handshake failed%1")
+            .arg(m_libraryError.isEmpty() ? QString()
+                                          : QStringLiteral(" (%1)").arg(m_libraryError));
+    if (rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_NO_CONN)
+        return m_tls ? QStringLiteral("the peer closed the connection during the TLS handshake: "
+                                      "not an MQTT broker with TLS?")
+                     : QStringLiteral("the peer closed the connection without answering: not an "
+                                      "MQTT broker, or one that wants TLS (mqtts://)?");
+    return QStringLiteral("the peer answered, but it is not an MQTT broker (%1)")
+        .arg(QString::fromLatin1(mosquitto_strerror(rc)));
+}
+
+void MqttPublisher::connected()
+{
+    m_answerTimer.stop();
+    m_phase = Phase::Connected;
+    m_retrySeconds = 1;
+    m_problem.clear();
+    m_droppedSaid = false;
+    showStatus();
+    m_housekeepingTimer.start();
+    publish(m_settings.topic(QStringLiteral("availability")), "online", 1, true);
+    publishDiscovery();
+    if (m_stateDue)
+        publishState();
+    if (isConnected())
+        emit connectedChanged(true);
+}
+
+void MqttPublisher::fail(const QString& problem, bool connectionProblem)
+{
+    const bool wasConnected = m_phase == Phase::Connected;
+    dropClient();
+    m_phase = Phase::Waiting;
+    // One line per outage: attempts that meet a broker still down say nothing new.
+    if (!connectionProblem || m_problem.isEmpty())
+        m_problem = problem;
+    showStatus();
+    m_retryTimer.start(m_retrySeconds * 1000);
+    m_retrySeconds = std::min(m_retrySeconds * 2, MaxRetrySeconds);
+    if (wasConnected)
+        emit connectedChanged(false);
+}
+
+void MqttPublisher::dropClient()
+{
+    m_answerTimer.stop();
+    m_housekeepingTimer.stop();
+    // The notifiers go before the socket they watch is closed.
+    m_readNotifier.reset();
+    m_writeNotifier.reset();
+    if (m_client) {
+        mosquitto_destroy(m_client);
+        m_client = nullptr;
+    }
+    m_records.connectionLost();
+}
+
+void MqttPublisher::updateWriteNotifier()
+{
+    if (m_client && m_writeNotifier)
+        m_writeNotifier->setEnabled(!m_socketUp || mosquitto_want_write(m_client));
+}
+
+void MqttPublisher::showStatus()
+{
+    QString text;
+    if (!m_problem.isEmpty())
+        text = QStringLiteral("Broker %1: %2 (trying again every 1 to %3 s; records wait in "
+                              "memory)")
+                   .arg(m_settings.address(), m_problem)
+                   .arg(MaxRetrySeconds);
+    if (m_droppedSaid)
+        text += QStringLiteral("%1Broker %2: more than %3 records waiting: the oldest were dropped")
+                    .arg(text.isEmpty() ? QString() : QStringLiteral("\n"), m_settings.address())
+                    .arg(MaxWaitingRecords);
+    m_station.setStatus(Station::StatusSource::Broker, text);
+}
+
+void MqttPublisher::frameArrived()
+{
+    m_stateDue = true;
+    // The first frame of a burst goes at once, the newest of the rest a second later.
+    if (!m_stateTimer.isActive())
+        publishState();
+}
+
+bool MqttPublisher::publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
+                            int* messageId)
+{
+    if (!m_client || m_phase != Phase::Connected)
+        return false;
+    const QByteArray name = topic.toUtf8();
+    const int rc = mosquitto_publish(m_client, messageId, name.constData(), int(payload.size()),
+                                     payload.constData(), qos, retain);
+    if (rc == MOSQ_ERR_SUCCESS)
+        return true;
+    fail(lossReason(rc), true);
+    return false;
+}
+
+void MqttPublisher::publishDiscovery()
+{
+    m_discoveredUnit = m_station.config().WSUnits;
+    for (const DiscoveryMessage& m : DiscoveryMessages(m_settings.station, m_discoveredUnit)) {
+        if (!publish(m.topic, m.payload, 1, true))
+            return;
+    }
+}
+
+void MqttPublisher::publishState()
+{
+    if (!isConnected())
+        return;
+    m_stateTimer.start(StateIntervalMs);
+    if (publish(
+            m_settings.topic(QStringLiteral("state")),
+            StateJson(m_station.reading(), m_station.config().WSUnits, m_station.lastFrameTime()),
+            0, true))
+        m_stateDue = false;
+    updateWriteNotifier();
+}
+
+void MqttPublisher::publishRecord(const QByteArray& record, const QDateTime& time)
+{
+    if (!m_records.push(RecordJson(record, time)) && !m_droppedSaid) {
+        m_droppedSaid = true;
+        showStatus();
+    }
+    sendRecords();
+    updateWriteNotifier();
+}
+
+void MqttPublisher::sendRecords()
+{
+    const QString topic = m_settings.topic(QStringLiteral("record"));
+    while (isConnected() && m_records.inFlight() < RecordWindow) {
+        const QByteArray* payload = m_records.nextToSend();
+        if (!payload)
+            return;
+        int messageId = 0;
+        if (!publish(topic, *payload, 1, false, &messageId))
+            return;
+        m_records.markSent(messageId);
+    }
+}
+
+void MqttPublisher::onConnect(mosquitto*, void* self, int code)
+{
+    static_cast<MqttPublisher*>(self)->m_connackCode = code;
+}
+
+void MqttPublisher::onDisconnect(mosquitto*, void* self, int)
+{
+    static_cast<MqttPublisher*>(self)->m_disconnected = true;
+}
+
+void MqttPublisher::onPublish(mosquitto*, void* self, int messageId)
+{
+    // Acknowledgements free room in the window; afterCall sends the next records.
+    static_cast<MqttPublisher*>(self)->m_records.acknowledge(messageId);
+}
+
+void MqttPublisher::onLog(mosquitto*, void* self, int level, const char* text)
+{
+    if (level == MOSQ_LOG_ERR)
+        static_cast<MqttPublisher*>(self)->m_libraryError = QString::fromUtf8(text);
+}
