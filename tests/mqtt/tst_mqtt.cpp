@@ -187,9 +187,17 @@ QByteArray asLogLine(const QByteArray& record)
 // A station with no port, only for the publisher to read and report to.
 struct Reader
 {
-    Reader() : station({dir.path(), &clock, [] { return std::make_unique<MemorySerialLink>(); }}) {}
+    Reader()
+        : station({dir.path(), &clock, [this] {
+                       auto made = std::make_unique<MemorySerialLink>();
+                       link = made.get();
+                       return made;
+                   }})
+    {
+    }
     QTemporaryDir dir;
     SettableClock clock;
+    MemorySerialLink* link = nullptr;
     Station station;
     QString status() const { return station.statusLine(Station::StatusSource::Broker); }
 };
@@ -389,6 +397,38 @@ private slots:
             return;
         QTest::qWait(3500 - int(started.elapsed())); // tries at 0, 1 and 3 s after failures
         QCOMPARE(connections, status == "no MQTT answer" ? 2 : 3); // silent: 0.5 s to answer
+    }
+
+    // A burst of frames gives two states: the first at once and the newest a second later,
+    // not one per frame and not a stale one.
+    void stateAtMostOnceASecond()
+    {
+        Broker broker;
+        QVERIFY(broker.start());
+        Reader reader;
+        reader.station.start();
+        QString error;
+        MqttPublisher publisher(reader.station,
+                                *BrokerSettings::fromOptions(broker.url(), {}, {}, "s", &error));
+        QSignalSpy connected(&publisher, &MqttPublisher::connectedChanged);
+        publisher.start();
+        QVERIFY(connected.wait(5000));
+        QProcess sub;
+        sub.start("mosquitto_sub", {"-p", QString::number(broker.port), "-t", "wendro/s/state"});
+        QTest::qWait(300);
+        for (int raw = 600; raw < 610; ++raw) {
+            reader.link->feed("[<V>" + QByteArray::number(raw) + "</V><I>500</I><M>1</M>]");
+            QTest::qWait(20);
+        }
+        QTest::qWait(1500);
+        const QList<QByteArray> states = sub.readAllStandardOutput().trimmed().split('\n');
+        QCOMPARE(states.size(), 2);
+        QCOMPARE(QJsonDocument::fromJson(states[1])["volts"].toDouble(),
+                 reader.station.reading().Volts);
+        QVERIFY(QJsonDocument::fromJson(states[0])["volts"].toDouble() <
+                reader.station.reading().Volts);
+        sub.kill();
+        sub.waitForFinished();
     }
 
     // 10,001 records while no broker is there: the oldest is dropped and said once; once
