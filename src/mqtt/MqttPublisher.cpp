@@ -39,7 +39,10 @@ QString refusalText(int code)
 } // namespace
 
 MqttPublisher::MqttPublisher(Station& station, BrokerSettings settings, QObject* parent)
-    : QObject(parent), m_station(station), m_settings(std::move(settings))
+    : QObject(parent), m_station(station), m_settings(std::move(settings)),
+      m_availabilityTopic(m_settings.topic(QStringLiteral("availability")).toUtf8()),
+      m_stateTopic(m_settings.topic(QStringLiteral("state")).toUtf8()),
+      m_recordTopic(m_settings.topic(QStringLiteral("record")).toUtf8())
 {
     initLibrary();
     if (m_settings.tls)
@@ -95,7 +98,7 @@ void MqttPublisher::stop()
     m_lookupId = -1;
     m_stateTimer.stop();
     if (m_phase == Phase::Connected) {
-        publish(m_settings.topic(QStringLiteral("availability")), "offline", 1, true);
+        publish(m_availabilityTopic, "offline", 1, true);
         if (m_client)
             mosquitto_disconnect(m_client);
         // Bounded: a broker that stopped reading must not hold up the end.
@@ -154,8 +157,7 @@ void MqttPublisher::connectNext()
         mosquitto_username_pw_set(
             m_client, m_settings.user.toUtf8().constData(),
             m_settings.password.isNull() ? nullptr : m_settings.password.toUtf8().constData());
-    const QByteArray will = m_settings.topic(QStringLiteral("availability")).toUtf8();
-    mosquitto_will_set(m_client, will.constData(), 7, "offline", 1, true);
+    mosquitto_will_set(m_client, m_availabilityTopic.constData(), 7, "offline", 1, true);
     if (m_tls) {
         m_tls->clearRefusal();
         // Used as it is: the library's own checks would compare with the address.
@@ -288,7 +290,7 @@ void MqttPublisher::connected()
     m_droppedSaid = false;
     showStatus();
     m_housekeepingTimer.start();
-    publish(m_settings.topic(QStringLiteral("availability")), "online", 1, true);
+    publish(m_availabilityTopic, "online", 1, true);
     publishDiscovery();
     if (m_stateDue)
         publishState();
@@ -354,13 +356,12 @@ void MqttPublisher::frameArrived()
         publishState();
 }
 
-bool MqttPublisher::publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
-                            int* messageId)
+bool MqttPublisher::publish(const QByteArray& topic, const QByteArray& payload, int qos,
+                            bool retain, int* messageId)
 {
     if (!m_client || m_phase != Phase::Connected)
         return false;
-    const QByteArray name = topic.toUtf8();
-    const int rc = mosquitto_publish(m_client, messageId, name.constData(), int(payload.size()),
+    const int rc = mosquitto_publish(m_client, messageId, topic.constData(), int(payload.size()),
                                      payload.constData(), qos, retain);
     if (rc == MOSQ_ERR_SUCCESS)
         return true;
@@ -372,7 +373,7 @@ void MqttPublisher::publishDiscovery()
 {
     m_discoveredUnit = m_station.config().WSUnits;
     for (const DiscoveryMessage& m : DiscoveryMessages(m_settings.station, m_discoveredUnit)) {
-        if (!publish(m.topic, m.payload, 1, true))
+        if (!publish(m.topic.toUtf8(), m.payload, 1, true))
             return;
     }
 }
@@ -383,7 +384,7 @@ void MqttPublisher::publishState()
         return;
     m_stateTimer.start(StateIntervalMs);
     if (publish(
-            m_settings.topic(QStringLiteral("state")),
+            m_stateTopic,
             StateJson(m_station.reading(), m_station.config().WSUnits, m_station.lastFrameTime()),
             0, true))
         m_stateDue = false;
@@ -402,13 +403,12 @@ void MqttPublisher::publishRecord(const QByteArray& record, const QDateTime& tim
 
 void MqttPublisher::sendRecords()
 {
-    const QString topic = m_settings.topic(QStringLiteral("record"));
     while (isConnected() && m_records.inFlight() < RecordWindow) {
         const QByteArray* payload = m_records.nextToSend();
         if (!payload)
             return;
         int messageId = 0;
-        if (!publish(topic, *payload, 1, false, &messageId))
+        if (!publish(m_recordTopic, *payload, 1, false, &messageId))
             return;
         m_records.markSent(messageId);
     }

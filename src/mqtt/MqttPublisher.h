@@ -67,7 +67,7 @@ private:
     void showStatus();
 
     void frameArrived();
-    bool publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
+    bool publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain,
                  int* messageId = nullptr);
     void publishDiscovery();
     void publishState();
@@ -80,6 +80,9 @@ private:
 
     Station& m_station;
     BrokerSettings m_settings;
+    const QByteArray m_availabilityTopic;
+    const QByteArray m_stateTopic;
+    const QByteArray m_recordTopic;
     std::unique_ptr<TlsContext> m_tls;
     mosquitto* m_client = nullptr;
     std::unique_ptr<QSocketNotifier> m_readNotifier;
