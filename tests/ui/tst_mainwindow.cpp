@@ -91,6 +91,7 @@ private slots:
         QCOMPARE(column(w, 2), labels);
         QCOMPARE(column(w, 1), QStringList(labels.size(), "0.0"));
         QCOMPARE(w.findChild<QTreeWidget*>("ListView1")->font().pointSize(), points);
+        QVERIFY(w.findChild<QTreeWidget*>("ListView1")->isHeaderHidden());
     }
 
     // A first start must not stop for want of files: it writes the defaults and says so.

@@ -64,7 +64,7 @@ Reply get(quint16 port, const QByteArray& target)
 
 // Three records of 5 May 2031, one with numbers as a person might type them.
 const QByteArray day = "<V>12.5</V><I>2.5</I><W>31.25</W><R>150</R><S>20</S><M>1</M><T>08:00</T>\r\n"
-                       "<V>12.50</V><I>-1</I><W>-12.5</W><R>0</R><S>3.5</S><M>0</M><T>12:30</T>\r\n"
+                       "<V>12.50</V><I>-1</I><W>-12.5</W><R>0</R><S>3.5</S><M>1</M><T>12:30</T>\r\n"
                        "<V>13</V><I>0</I><W>0</W><R>0</R><S>0</S><M>0</M><T>18:45</T>\r\n";
 
 } // namespace
@@ -112,13 +112,13 @@ private slots:
         const QByteArray yesterday = QDate::currentDate().addDays(-1).toString(Qt::ISODate).toLatin1();
         row("dashboard", "/", 200, "<title>Wendro</title>", "text/html");
         row("day", "/api/day/2031-05-05?from=08:00&to=18:46", 200,
-            "{\"date\":\"2031-05-05\",\"from\":\"08:00\",\"records\":[{\"amps\":-1,\"mode\":0,"
+            "{\"date\":\"2031-05-05\",\"from\":\"08:00\",\"records\":[{\"amps\":-1,\"mode\":1,"
             "\"rpm\":0,\"time\":\"12:30\",\"volts\":12.5,\"watts\":-12.5,\"wind\":3.5},{\"amps\":0,"
             "\"mode\":0,\"rpm\":0,\"time\":\"18:45\",\"volts\":13,\"watts\":0,\"wind\":0}],"
             "\"to\":\"18:46\"}");
         row("csv", "/api/day/2031-05-05.csv", 200,
             "time,volts,amps,watts,rpm,wind,mode\r\n08:00,12.5,2.5,31.25,150,20,1\r\n"
-            "12:30,12.50,-1,-12.5,0,3.5,0\r\n18:45,13,0,0,0,0,0\r\n",
+            "12:30,12.50,-1,-12.5,0,3.5,1\r\n18:45,13,0,0,0,0,0\r\n",
             "text/csv");
         row("no data", "/api/day/2031-05-04", 404, "{\"error\":\"No data for that date\"}");
         row("too many", "/api/day/2031-05-06.csv", 413, "Over 10,000");
@@ -132,6 +132,7 @@ private slots:
         row("energy", "/api/energy?days=2", 200,
             "\"watt_hours\":0},{\"date\":\"" + yesterday + "\",\"watt_hours\":7.5}]}");
         row("energy days 0", "/api/energy?days=0", 400, "1 to 3660");
+        row("energy days 3661", "/api/energy?days=3661", 400, "1 to 3660");
         row("page not written", "/page", 404, "html/log.asp has not been written");
         row("unknown", "/etc/passwd", 404, "no page");
     }
@@ -164,9 +165,18 @@ private slots:
         QCOMPARE(live["wind_unit"].toString(), QString("km/h"));
         QCOMPARE(live["time"].toString(), m_rig.clock.now().toString(Qt::ISODate));
 
-        const Reply png = get(m_port, "/graph/2031-05-05.png?w=300&h=200&series=v,s");
+        // Amps only: red can then come from the volts labels alone.
+        const Reply png = get(m_port, "/graph/2031-05-05.png?w=300&h=200&series=a");
         QCOMPARE(png.header("Content-Type"), QByteArray("image/png"));
-        QCOMPARE(QImage::fromData(png.body, "PNG").size(), QSize(300, 200));
+        const QImage image = QImage::fromData(png.body, "PNG").convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(image.size(), QSize(300, 200));
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                colours.insert(image.pixel(x, y));
+        }
+        for (const QRgb wanted : {0xff8080ffu, 0xff00ff00u, 0xffff0000u}) // load box, line, label
+            QVERIFY2(colours.contains(wanted), qPrintable(QString::number(wanted, 16)));
 
         m_rig.write("html/log.asp", "<p>12.5 V</p>");
         QCOMPARE(get(m_port, "/page").body, QByteArray("<p>12.5 V</p>"));
