@@ -194,27 +194,33 @@ void MqttPublisher::connectNext()
     m_answerTimer.start(m_settings.answerTimeoutMs);
 }
 
-QString MqttPublisher::socketError() const
+int MqttPublisher::socketError() const
 {
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(mosquitto_socket(m_client), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
         error = errno;
-    return error ? qt_error_string(error) : QString();
+    return error;
 }
 
 bool MqttPublisher::socketUp()
 {
     if (m_socketUp)
         return true;
-    const QString error = socketError();
-    if (error.isEmpty())
+    const int error = socketError();
+    if (error == 0)
         return m_socketUp = true;
+    // Accepted and then reset, as a TLS port does to a plain client at times: the same
+    // words as a peer that closes the connection.
+    if (error == ECONNRESET || error == EPIPE) {
+        fail(lossReason(MOSQ_ERR_CONN_LOST));
+        return false;
+    }
     // The name may have more addresses: the next is tried at once.
     if (m_addressIndex < m_addresses.size())
         connectNext();
     else
-        fail(QStringLiteral("cannot connect: %1").arg(error), true);
+        fail(QStringLiteral("cannot connect: %1").arg(qt_error_string(error)), true);
     return false;
 }
 

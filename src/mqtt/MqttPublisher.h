@@ -61,7 +61,7 @@ private:
     // A failed connection attempt: a connection problem says nothing new after a loss.
     void fail(const QString& problem, bool connectionProblem = false);
     void dropClient();
-    QString socketError() const;
+    int socketError() const;
     QString lossReason(int rc) const;
     void updateWriteNotifier();
     void showStatus();
