@@ -1,6 +1,7 @@
 // Prints what publishing to a broker costs: the time added to each frame, the time to
 // publish 10,000 records that waited for the broker, and the resident memory they take.
 // Starts its own Mosquitto on a free loopback port.
+#include "ProcessMemory.h"
 #include "logging/LogRecord.h"
 #include "mqtt/MqttPublisher.h"
 #include "station/Station.h"
@@ -23,14 +24,7 @@ namespace {
 
 double residentMb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return -1;
+    return residentKb() / 1024.0;
 }
 
 // The mean time of one receive event that completes a frame, each frame a second after the

@@ -2,6 +2,8 @@
 // time from start to the first frame converted, and processor use and resident memory at one
 // frame a second with logging every 10 s, the web page and the spreadsheet on.
 // BENCH_SECONDS sets how long each program runs for the processor figure (default 60).
+#include "ProcessMemory.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -67,17 +69,7 @@ struct Run
         const QList<QByteArray> fields = stat.readAll().split(')').last().split(' ');
         return (fields[12].toDouble() + fields[13].toDouble()) / double(sysconf(_SC_CLK_TCK));
     }
-    int residentKb() const
-    {
-        QFile status(QString("/proc/%1/status").arg(program.processId()));
-        if (!status.open(QIODevice::ReadOnly))
-            return 0;
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toInt();
-        }
-        return 0;
-    }
+    int residentKb() const { return ::residentKb(QString::number(program.processId())); }
     QProcess sim;
     QProcess program;
     QElapsedTimer started;

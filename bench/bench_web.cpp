@@ -1,6 +1,7 @@
 // Prints what the web server costs: /api/live answered to 16 keep-alive clients of the real
 // service while it logs, a day at the record limit drawn as a 1920 x 1080 PNG beside gnuplot
 // drawing the same records, and the service's resident memory with 64 connections open.
+#include "ProcessMemory.h"
 #include "support/SampleDay.h"
 
 #include <QCoreApplication>
@@ -58,16 +59,7 @@ struct Service
         if (f.open(QIODevice::WriteOnly))
             f.write(bytes);
     }
-    int residentKb() const
-    {
-        QFile status(QString("/proc/%1/status").arg(program.processId()));
-        status.open(QIODevice::ReadOnly);
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toInt();
-        }
-        return 0;
-    }
+    int residentKb() const { return ::residentKb(QString::number(program.processId())); }
     QTemporaryDir dir;
     QProcess sim;
     QProcess program;
