@@ -20,20 +20,35 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out"); // expected start of standard output
         QTest::addColumn<QString>("err"); // expected in standard error
-        QTest::newRow("help") << QStringList{"--help"} << QByteArray() << 0 << "Usage: wendro" << "";
-        QTest::newRow("version") << QStringList{"--version"} << QByteArray() << 0 << "Wendro 0.1"
-                                 << "";
-        QTest::newRow("unknown") << QStringList{"--bogus"} << QByteArray() << 2 << ""
-                                 << "unknown option --bogus\n\nUsage: wendro";
-        QTest::newRow("unknown, headless")
-            << QStringList{"--headless", "-x"} << QByteArray() << 2 << "" << "unknown option -x";
-        QTest::newRow("dir without folder")
-            << QStringList{"--dir"} << QByteArray() << 2 << "" << "--dir needs a value";
+        const auto row = [](const char* name, const QStringList& arguments, int status,
+                            const char* out, const char* err, const QByteArray& program = {}) {
+            QTest::newRow(name) << arguments << program << status << QString(out) << QString(err);
+        };
+        row("help", {"--help"}, 0, "Usage: wendro", "");
+        row("version", {"--version"}, 0, "Wendro 0.1", "");
+        row("unknown", {"--bogus"}, 2, "", "wendro: unknown option --bogus\n\nUsage: wendro");
+        row("unknown, headless", {"--headless", "-x"}, 2, "", "unknown option -x");
+        row("dir without folder", {"--dir"}, 2, "", "--dir needs a value");
         // An interval that is not a number cannot log: said before any record.
-        QTest::newRow("interval not a number")
-            << QStringList{"--headless", "--dir", "DIR"}
-            << E2eRig::loggingConfig().replace("<LogDelay>10<", "<LogDelay>soon<") << 2 << ""
-            << "prog.cfg: LogDelay \"soon\" is not a number";
+        row("interval not a number", {"--headless", "--dir", "DIR"}, 2, "",
+            "prog.cfg: LogDelay \"soon\" is not a number",
+            E2eRig::loggingConfig().replace("<LogDelay>10<", "<LogDelay>soon<"));
+        // Broker options are checked before any window or file; a password on the command line
+        // is refused, since ps shows it to everyone.
+        const QString f = "/etc/hostname"; // a file, but no certificate
+        row("station", {"--station", "my plant"}, 2, "", "wendro: --station \"my plant\"");
+        row("not mqtt", {"--mqtt", "http://h"}, 2, "", "is not an address");
+        row("port 0", {"--mqtt", "mqtt://h:0"}, 2, "", "port must be 1 to 65535");
+        row("password", {"--mqtt", "mqtt://u:pw@h"}, 2, "", "no password");
+        row("no user", {"--mqtt", "mqtt://h", "--mqtt-password-file", f}, 2, "",
+            "needs a user name");
+        row("no password file", {"--mqtt", "mqtt://u@h", "--mqtt-password-file", "/nonexistent"},
+            2, "", "--mqtt-password-file /nonexistent:");
+        row("ca, plain", {"--mqtt", "mqtt://h", "--mqtt-ca", f}, 2, "",
+            "--mqtt-ca needs an mqtts:// address");
+        row("ca unreadable", {"--mqtt", "mqtts://h", "--mqtt-ca", f}, 2, "",
+            "no certificate OpenSSL can read");
+        row("ca alone", {"--mqtt-ca", "x"}, 2, "", "need --mqtt");
     }
     void commandLine()
     {

@@ -99,15 +99,15 @@ void E2eRig::killSim()
     stop(m_sim);
 }
 
-bool E2eRig::startProgram()
+bool E2eRig::startProgram(const QStringList& more)
 {
     stop(m_program);
     m_said.clear();
     m_program = std::make_unique<QProcess>();
     m_program->setProcessEnvironment(noDisplay());
     m_launched.start();
-    m_program->start(WENDRO_BINARY,
-                     {"--headless", "--listen", "127.0.0.1:0", "--dir", m_dir.path()});
+    m_program->start(WENDRO_BINARY, QStringList{"--headless", "--listen", "127.0.0.1:0", "--dir",
+                                                m_dir.path()} + more);
     m_program->waitForStarted(5000);
     const QString text = waitToSay("dashboard at", StartupMs);
     m_port = QRegularExpression("dashboard at http://127\\.0\\.0\\.1:(\\d+)/")

@@ -44,8 +44,9 @@ public:
     bool startSim(const QStringList& arguments = {"--interval-ms", "200", "--seed", "3"});
     // SIGKILL, as when the device is unplugged: the link is left behind, pointing nowhere.
     void killSim();
-    // wendro --headless --listen 127.0.0.1:0 --dir <folder>, until it says where it listens.
-    bool startProgram();
+    // wendro --headless --listen 127.0.0.1:0 --dir <folder> [more], until it says where it
+    // listens.
+    bool startProgram(const QStringList& more = {});
     // The simulator unless one runs, then the program, until it has converted a frame.
     QString startLive();
     bool programRunning() const;
