@@ -1,5 +1,4 @@
 #include "common/DayStamp.h"
-#include "config/CalibrationSettings.h"
 #include "support/WindowRig.h"
 
 #include <QSignalSpy>
@@ -21,8 +20,7 @@ QDateTime at(int day, const QTime& time)
 
 Station& startStation(WindowRig& rig, const ProgramConfig& program = ProgramConfig::defaults())
 {
-    rig.write("prog.cfg", program.fileText());
-    rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
+    rig.writeConfig(program);
     rig.station().start();
     return rig.station();
 }

@@ -1,5 +1,7 @@
 #include "WindowRig.h"
 
+#include "config/CalibrationSettings.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -51,6 +53,12 @@ QByteArray WindowRig::read(const QString& relative) const
 {
     QFile file(path(relative));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WindowRig::writeConfig(const ProgramConfig& program) const
+{
+    write("prog.cfg", program.fileText());
+    write("settings.cfg", CalibrationSettings::defaults().fileText());
 }
 
 QString WindowRig::texts(const QWidget& window, const QList<const char*>& names)

@@ -21,6 +21,8 @@ public:
     QString path(const QString& relative) const { return m_dir.filePath(relative); }
     void write(const QString& relative, const QByteArray& bytes) const;
     QByteArray read(const QString& relative) const;
+    // prog.cfg as given and settings.cfg at the defaults, so no start-up says a file was made.
+    void writeConfig(const ProgramConfig& program = ProgramConfig::defaults()) const;
     // The links the windows made, in the order they asked for them; null once the window
     // that owned one has gone.
     MemorySerialLink* link(int index = 0) const { return m_links.value(index); }

@@ -26,8 +26,7 @@ QStringList column(const MainWindow& w, int col)
 
 MainWindow& open(WindowRig& rig, const ProgramConfig& program = ProgramConfig::defaults())
 {
-    rig.write("prog.cfg", program.fileText());
-    rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
+    rig.writeConfig(program);
     return rig.mainWindow();
 }
 

@@ -84,9 +84,9 @@ private slots:
     void portThatIsNotANumberOpensNothing()
     {
         WindowRig rig;
-        const QByteArray file = ProgramConfig::defaults().fileText().replace("<Port>1<", "<Port>COM2<");
-        rig.write("prog.cfg", file);
-        rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
+        ProgramConfig program = ProgramConfig::defaults();
+        program.Port = "COM2";
+        rig.writeConfig(program);
         MainWindow& w = rig.mainWindow();
         MemorySerialLink* link = rig.link();
         rig.station().findChild<QTimer*>("PortRetry")->setInterval(10);
@@ -99,7 +99,7 @@ private slots:
             QCOMPARE(port->text(), QString("COM2"));
             setup->findChild<QPushButton*>("Command1")->click();
             QCOMPARE(rig.messages.shown, QStringList{ProgramSetup::BadPortMessage});
-            QCOMPARE(rig.read("prog.cfg"), file);
+            QCOMPARE(rig.read("prog.cfg"), program.fileText());
             port->setText("2");
         });
         QCOMPARE(link->lastPortNumber, 2);

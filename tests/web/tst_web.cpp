@@ -1,5 +1,4 @@
 #include "common/DayStamp.h"
-#include "config/CalibrationSettings.h"
 #include "support/WindowRig.h"
 #include "web/WebServer.h"
 
@@ -80,8 +79,7 @@ class TestWeb : public QObject
 private slots:
     void initTestCase()
     {
-        m_rig.write("prog.cfg", ProgramConfig::defaults().fileText());
-        m_rig.write("settings.cfg", CalibrationSettings::defaults().fileText());
+        m_rig.writeConfig();
         m_rig.write("logs/2031_5_5.txt", day);
         QByteArray tooMany;
         for (int i = 0; i < 10000; ++i)
