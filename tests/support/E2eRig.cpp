@@ -1,4 +1,5 @@
 #include "E2eRig.h"
+#include "HttpAsk.h"
 
 #include "common/DayStamp.h"
 #include "config/ProgramConfig.h"
@@ -7,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
-#include <QTcpSocket>
 #include <QThread>
 
 #include <algorithm>
@@ -172,18 +172,8 @@ QString E2eRig::waitToSay(const QString& needle, int timeoutMs)
 
 QJsonObject E2eRig::live() const
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, m_port);
-    if (m_port == 0 || !socket.waitForConnected(5000))
-        return {};
-    // HTTP/1.0: the server closes the connection after its answer.
-    socket.write("GET /api/live HTTP/1.0\r\n\r\n");
-    QByteArray reply;
-    while (socket.waitForReadyRead(5000))
-        reply += socket.readAll();
-    if (!reply.startsWith("HTTP/1.1 200 "))
-        return {};
-    return QJsonDocument::fromJson(reply.mid(reply.indexOf("\r\n\r\n") + 4)).object();
+    const HttpReply r = httpAsk(m_port, "GET /api/live HTTP/1.0\r\n\r\n");
+    return r.status == 200 ? QJsonDocument::fromJson(r.body).object() : QJsonObject();
 }
 
 QString E2eRig::status() const

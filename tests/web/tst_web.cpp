@@ -1,64 +1,18 @@
 #include "common/DayStamp.h"
+#include "support/HttpAsk.h"
 #include "support/WindowRig.h"
 #include "web/WebServer.h"
 
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpSocket>
 #include <QtTest>
 
 namespace {
 
-struct Reply
+HttpReply get(quint16 port, const QByteArray& target)
 {
-    int status = 0;
-    QByteArray head;
-    QByteArray body;
-    bool closed = false;
-
-    QByteArray header(const QByteArray& name) const
-    {
-        for (const QByteArray& line : head.split('\n')) {
-            if (line.toLower().startsWith(name.toLower() + ':'))
-                return line.mid(name.size() + 1).trimmed();
-        }
-        return {};
-    }
-};
-
-// Sends raw bytes on a connection of its own and reads one reply, running the event loop
-// so the server in this thread can answer.
-Reply ask(quint16 port, const QByteArray& request, QTcpSocket* keep = nullptr)
-{
-    QTcpSocket own;
-    QTcpSocket& socket = keep ? *keep : own;
-    if (socket.state() != QAbstractSocket::ConnectedState)
-        socket.connectToHost(QHostAddress::LocalHost, port);
-    socket.write(request);
-    QByteArray in;
-    Reply r;
-    QTest::qWaitFor([&] {
-        in += socket.readAll();
-        const int end = in.indexOf("\r\n\r\n");
-        if (end < 0)
-            return socket.state() == QAbstractSocket::UnconnectedState;
-        r.head = in.left(end);
-        const int length = r.header("Content-Length").toInt();
-        const bool head = request.startsWith("HEAD");
-        return head || in.size() >= end + 4 + length;
-    }, 5000);
-    r.status = r.head.mid(9, 3).toInt();
-    r.body = in.mid(in.indexOf("\r\n\r\n") + 4);
-    r.closed = r.header("Connection") == "close" &&
-               QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; },
-                               5000);
-    return r;
-}
-
-Reply get(quint16 port, const QByteArray& target)
-{
-    return ask(port, "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    return httpAsk(port, "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
 }
 
 // Three records of 5 May 2031, one with numbers as a person might type them.
@@ -141,7 +95,7 @@ private slots:
         QFETCH(QByteArray, type);
         QFETCH(QByteArray, body);
         const QStringList before = QDir(m_rig.path(".")).entryList(QDir::AllEntries, QDir::Name);
-        const Reply r = get(m_port, target);
+        const HttpReply r = get(m_port, target);
         QCOMPARE(r.status, status);
         QCOMPARE(r.header("Content-Type"), type + "; charset=utf-8");
         QVERIFY2(r.body.contains(body), r.body.left(300).constData());
@@ -164,7 +118,7 @@ private slots:
         QCOMPARE(live["time"].toString(), m_rig.clock.now().toString(Qt::ISODate));
 
         // Amps only: red can then come from the volts labels alone.
-        const Reply png = get(m_port, "/graph/2031-05-05.png?w=300&h=200&series=a");
+        const HttpReply png = get(m_port, "/graph/2031-05-05.png?w=300&h=200&series=a");
         QCOMPARE(png.header("Content-Type"), QByteArray("image/png"));
         const QImage image = QImage::fromData(png.body, "PNG").convertToFormat(QImage::Format_RGB32);
         QCOMPARE(image.size(), QSize(300, 200));
@@ -205,7 +159,7 @@ private slots:
         QFETCH(QByteArray, request);
         QFETCH(int, status);
         QFETCH(bool, closed);
-        const Reply r = ask(m_port, request);
+        const HttpReply r = httpAsk(m_port, request);
         QCOMPARE(r.status, status);
         QCOMPARE(r.closed, closed);
         if (request.startsWith("HEAD")) {
@@ -235,8 +189,8 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(m_web->connectionCount(), HttpServer::MaxConnections, 5000);
         QTcpSocket kept;
-        QCOMPARE(ask(m_port, "GET /api/live HTTP/1.1\r\n\r\n", &kept).status, 200);
-        QCOMPARE(ask(m_port, "GET /api/live HTTP/1.1\r\n\r\n", &kept).status, 200); // kept alive
+        QCOMPARE(httpAsk(m_port, "GET /api/live HTTP/1.1\r\n\r\n", &kept).status, 200);
+        QCOMPARE(httpAsk(m_port, "GET /api/live HTTP/1.1\r\n\r\n", &kept).status, 200); // kept alive
         QCOMPARE(m_web->connectionCount(), HttpServer::MaxConnections);
         QVERIFY(m_rig.station().startLogging("10"));
         m_rig.link()->feed("[<V>650</V><I>562</I>]");
