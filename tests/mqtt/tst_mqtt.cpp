@@ -4,118 +4,17 @@
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/RecordQueue.h"
 #include "station/Station.h"
-#include "support/E2eRig.h"
+#include "support/MqttBroker.h"
 #include "support/MemorySerialLink.h"
 #include "support/SettableClock.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-bool run(const QString& program, const QStringList& arguments)
-{
-    QProcess p;
-    p.start(program, arguments);
-    return p.waitForFinished(30000) && p.exitCode() == 0;
-}
-
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
-}
-
-// A real Mosquitto on two free loopback ports, plain and TLS; a user "wendro" with the
-// password "secret"; a test-made authority and a server certificate for "localhost"; sessions
-// kept across a restart.
-struct Broker
-{
-    Broker()
-    {
-        const QString ec = " -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2";
-        made = run("sh", {"-c", "cd " + dir.path() + " && openssl req" + ec +
-                                    " -keyout ca.key -out ca.crt -subj '/CN=Wendro test CA' &&"
-                                    " openssl req" +
-                                    ec +
-                                    " -CA ca.crt -CAkey ca.key -keyout server.key -out server.crt"
-                                    " -subj /CN=localhost -addext subjectAltName=DNS:localhost"
-                                    " -addext basicConstraints=CA:FALSE &&"
-                                    " mosquitto_passwd -c -b passwd wendro secret &&"
-                                    " echo not the password >wrong"});
-        writeFile(dir.filePath("broker.conf"),
-                  QString("per_listener_settings false\nallow_anonymous true\nuser root\n"
-                          "max_queued_messages 0\npassword_file %1/passwd\npersistence true\n"
-                          "persistence_location %1/\nlistener %2 127.0.0.1\nlistener %3 127.0.0.1\n"
-                          "certfile %1/server.crt\nkeyfile %1/server.key\n")
-                      .arg(dir.path(), QString::number(port), QString::number(tlsPort))
-                      .toUtf8());
-    }
-    ~Broker() { stop(); }
-    bool start()
-    {
-        process.start("mosquitto", {"-c", dir.filePath("broker.conf")});
-        return made && process.waitForStarted() && QTest::qWaitFor([this] {
-                   QTcpSocket probe;
-                   probe.connectToHost(QHostAddress::LocalHost, port);
-                   return probe.waitForConnected(200);
-               });
-    }
-    // SIGTERM, so that it saves the sessions it holds for subscribers.
-    void stop() { process.terminate(), process.waitForFinished(5000); }
-    QString url(const QString& user = {}) const
-    {
-        return "mqtt://" + (user.isEmpty() ? "" : user + '@') +
-               "127.0.0.1:" + QString::number(port);
-    }
-    QTemporaryDir dir;
-    quint16 port = freePort();
-    quint16 tlsPort = freePort();
-    bool made = false;
-    QProcess process;
-};
-
-// mosquitto_sub on every topic, with a session that outlives a broker restart; ready once a
-// retained message shows it is subscribed.
-struct Subscriber : QProcess
-{
-    explicit Subscriber(const Broker& broker)
-    {
-        static int clients = 0;
-        const QString port = QString::number(broker.port);
-        start("mosquitto_sub", {"-p", port, "-i", "sub" + QString::number(++clients), "-c", "-q",
-                                "1", "-v", "-t", "#"});
-        ready = run("mosquitto_pub", {"-p", port, "-r", "-t", "ready", "-m", "1"}) &&
-                QTest::qWaitFor([this] { return !on("ready").isEmpty(); }, 5000);
-    }
-    ~Subscriber() { kill(), waitForFinished(); }
-    // Every payload so far on topic, oldest first.
-    QList<QByteArray> on(const QString& topic)
-    {
-        seen += readAllStandardOutput();
-        QList<QByteArray> payloads;
-        for (const QByteArray& line : seen.split('\n')) {
-            if (line.startsWith(topic.toUtf8() + ' '))
-                payloads << line.mid(topic.size() + 1);
-        }
-        return payloads;
-    }
-    QByteArray seen;
-    bool ready = false;
-};
 
 BrokerSettings settings(const QString& url, const QString& station,
                         const QString& passwordFile = {}, const QString& caFile = {})
@@ -144,16 +43,6 @@ struct Reader
     Station station;
     MqttPublisher publisher;
 };
-
-// The log line a record message stands for, rebuilt from its fields.
-QByteArray asLogLine(const QByteArray& record)
-{
-    const QJsonObject o = QJsonDocument::fromJson(record).object();
-    const auto n = [&](const char* key) { return QByteArray::number(o[key].toDouble(), 'g', 15); };
-    return "<V>" + n("volts") + "</V><I>" + n("amps") + "</I><W>" + n("watts") + "</W><R>" +
-           n("rpm") + "</R><S>" + n("wind") + "</S><M>" + n("mode") + "</M><T>" +
-           o["time"].toString().toLatin1() + "</T>";
-}
 
 } // namespace
 
@@ -339,62 +228,6 @@ private slots:
         QCOMPARE(states.size(), 2);
         QCOMPARE(QJsonDocument::fromJson(states[1])["volts"].toDouble(), volts);
         QVERIFY(QJsonDocument::fromJson(states[0])["volts"].toDouble() < volts);
-    }
-
-    // Three headless stations and one with a wrong password, while the broker is stopped and
-    // started again between ticks: three devices, and every record of each log, the outage's
-    // included, in order; the refused station logs on and says so once.
-    void stationsThroughABrokerRestart()
-    {
-        Subscriber sub(broker);
-        QVERIFY(sub.ready);
-        const QStringList stations{"a", "b", "c", "w"};
-        E2eRig plants[4];
-        for (int i = 0; i < 4; ++i) {
-            const bool wrong = stations[i] == "w";
-            QStringList more{"--station", stations[i], "--mqtt", broker.url(wrong ? "wendro" : "")};
-            if (wrong)
-                more << "--mqtt-password-file" << broker.dir.filePath("wrong");
-            plants[i].write("prog.cfg", E2eRig::loggingConfig());
-            QVERIFY2(plants[i].startSim({"--interval-ms", "500"}) && plants[i].startProgram(more),
-                     qPrintable(plants[i].error()));
-        }
-        E2eRig& refused = plants[3];
-        // QoS 1 is at least once: what the broker sent just before it stopped may come again.
-        const auto records = [&](int i) {
-            QList<QByteArray> lines;
-            for (const QByteArray& r : sub.on("wendro/" + stations[i] + "/record")) {
-                if (!lines.contains(asLogLine(r)))
-                    lines << asLogLine(r);
-            }
-            return lines;
-        };
-        QTRY_VERIFY2_WITH_TIMEOUT(!sub.on("wendro/a/record").isEmpty(),
-                                  qPrintable(plants[0].said() + sub.seen), 15000);
-        QCOMPARE(sub.on("wendro/a/availability"), QList<QByteArray>{"online"});
-        const QJsonObject state = QJsonDocument::fromJson(sub.on("wendro/a/state").last()).object();
-        QVERIFY(state["volts"].toDouble() > 0 && state["wind_unit"] == "km/h");
-
-        broker.stop();
-        QTest::qWait(21000); // ticks at 20 s and 30 s fall in the outage
-        QVERIFY(broker.start());
-        for (int i = 0; i < 3; ++i)
-            QTRY_VERIFY_WITH_TIMEOUT(plants[i].logLines().size() >= 4 &&
-                                         records(i).size() == plants[i].logLines().size(),
-                                     40000);
-        for (E2eRig& p : plants)
-            p.stopProgram();
-        for (int i = 0; i < 3; ++i) {
-            QTRY_COMPARE_WITH_TIMEOUT(records(i), plants[i].logLines(), 5000);
-            QTRY_COMPARE(sub.on("wendro/" + stations[i] + "/availability").last(),
-                         QByteArray("offline"));
-            QVERIFY(sub.seen.contains("{\"identifiers\":[\"wendro_" + stations[i].toUtf8() + "\"]"));
-            QCOMPARE(plants[i].said().count("connection lost"), 1);
-            QCOMPARE(plants[i].said().count("broker: all well again"), 1);
-        }
-        QVERIFY(sub.on("wendro/w/record").isEmpty());
-        QVERIFY(!refused.logLines().isEmpty());
-        QVERIFY2(refused.said().count("not authorised") == 1, qPrintable(refused.said()));
     }
 };
 
