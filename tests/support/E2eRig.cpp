@@ -50,19 +50,6 @@ QProcessEnvironment E2eRig::noDisplay()
     return env;
 }
 
-void E2eRig::write(const QString& relative, const QByteArray& bytes) const
-{
-    QFile file(path(relative));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
-
-QByteArray E2eRig::read(const QString& relative) const
-{
-    QFile file(path(relative));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray E2eRig::loggingConfig()
 {
     ProgramConfig config = ProgramConfig::defaults();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/TempFolder.h"
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QProcess>
@@ -19,7 +20,7 @@
 // folder: a test sees what an operator would, the live values and status lines of /api/live,
 // what the service says on standard error, and the files. Checks return an empty text when
 // they pass, else what they saw.
-class E2eRig
+class E2eRig : public TempFolder
 {
 public:
     static constexpr int IntervalMs = 10000; // the logging interval of loggingConfig()
@@ -30,9 +31,6 @@ public:
     ~E2eRig();
 
     QString error() const { return m_error; }
-    QString path(const QString& relative) const { return m_dir.filePath(relative); }
-    void write(const QString& relative, const QByteArray& bytes) const;
-    QByteArray read(const QString& relative) const;
     // Every 10 s with the web page and the spreadsheet; LogOn off, which the service ignores.
     static QByteArray loggingConfig();
     static QString today();
@@ -93,7 +91,6 @@ private:
     // sh -c script with the program folder as $1; on failure its output goes to error().
     bool shell(const QString& script) const;
 
-    QTemporaryDir m_dir;
     mutable QString m_error;
     std::unique_ptr<QProcess> m_sim;
     std::unique_ptr<QProcess> m_program;

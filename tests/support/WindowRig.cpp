@@ -42,19 +42,6 @@ MainWindow& WindowRig::mainWindow()
     return *m_window;
 }
 
-void WindowRig::write(const QString& relative, const QByteArray& bytes) const
-{
-    QFile file(path(relative));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
-
-QByteArray WindowRig::read(const QString& relative) const
-{
-    QFile file(path(relative));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void WindowRig::writeConfig(const ProgramConfig& program) const
 {
     write("prog.cfg", program.fileText());

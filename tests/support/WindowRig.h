@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/TempFolder.h"
 #include "support/MemorySerialLink.h"
 #include "support/RecordingMessages.h"
 #include "support/SettableClock.h"
@@ -12,15 +13,12 @@
 #include <QVector>
 
 // A temporary program folder and test doubles for every seam, ready to build a window.
-class WindowRig
+class WindowRig : public TempFolder
 {
 public:
     WindowRig();
 
     AppServices services();
-    QString path(const QString& relative) const { return m_dir.filePath(relative); }
-    void write(const QString& relative, const QByteArray& bytes) const;
-    QByteArray read(const QString& relative) const;
     // prog.cfg as given and settings.cfg at the defaults, so no start-up says a file was made.
     void writeConfig(const ProgramConfig& program = ProgramConfig::defaults()) const;
     // The links the windows made, in the order they asked for them; null once the window
@@ -38,7 +36,6 @@ public:
     bool refuseOpen = false;
 
 private:
-    QTemporaryDir m_dir;
     QVector<QPointer<MemorySerialLink>> m_links;
     std::unique_ptr<Station> m_station;
     std::unique_ptr<MainWindow> m_window;
