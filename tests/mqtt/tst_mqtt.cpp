@@ -3,10 +3,8 @@
 #include "mqtt/MqttMessages.h"
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/RecordQueue.h"
-#include "station/Station.h"
 #include "support/MqttBroker.h"
-#include "support/MemorySerialLink.h"
-#include "support/SettableClock.h"
+#include "support/WindowRig.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,24 +21,11 @@ BrokerSettings settings(const QString& url, const QString& station,
     return BrokerSettings::fromOptions(url, passwordFile, caFile, station, &error).value();
 }
 
-// A station with no port, fed by hand, and its publisher.
-struct Reader
+// A station fed by hand, and its publisher.
+struct Reader : WindowRig
 {
-    explicit Reader(const BrokerSettings& s)
-        : station({dir.path(), &clock,
-                   [this] {
-                       auto made = std::make_unique<MemorySerialLink>();
-                       link = made.get();
-                       return made;
-                   }}),
-          publisher(station, s)
-    {
-    }
-    QString status() const { return station.statusLine(Station::StatusSource::Broker); }
-    QTemporaryDir dir;
-    SettableClock clock;
-    MemorySerialLink* link = nullptr;
-    Station station;
+    explicit Reader(const BrokerSettings& s) : publisher(station(), s) {}
+    QString status() { return station().statusLine(Station::StatusSource::Broker); }
     MqttPublisher publisher;
 };
 
@@ -196,7 +181,7 @@ private slots:
         writeFile(broker.dir.filePath("right"), "secret\r\nsecond line\n");
         Reader reader(settings("mqtts://wendro@localhost:" + QString::number(broker.tlsPort), "q",
                                broker.dir.filePath("right"), broker.dir.filePath("ca.crt")));
-        QSignalSpy status(&reader.station, &Station::statusChanged);
+        QSignalSpy status(&reader.station(), &Station::statusChanged);
         const QDateTime t(QDate(2026, 12, 7), QTime(0, 0));
         for (int i = 0; i <= MqttPublisher::MaxWaitingRecords; ++i) {
             Reading r;
@@ -208,7 +193,7 @@ private slots:
             reader.status().contains("more than 10000 records waiting: the oldest were dropped"));
         Subscriber sub(broker);
         QVERIFY(sub.ready);
-        reader.station.start();
+        reader.station().start();
         reader.publisher.start();
         QTRY_COMPARE_WITH_TIMEOUT(sub.on("wendro/q/record").size(), 10000, 20000);
         const QList<QByteArray> got = sub.on("wendro/q/record");
@@ -217,8 +202,8 @@ private slots:
         QTRY_VERIFY(reader.publisher.waitingRecords() == 0 && reader.status().isEmpty());
 
         for (int raw = 600; raw < 610; ++raw)
-            reader.link->feed("[<V>" + QByteArray::number(raw) + "</V><I>500</I><M>1</M>]");
-        const double volts = reader.station.reading().Volts;
+            reader.link()->feed("[<V>" + QByteArray::number(raw) + "</V><I>500</I><M>1</M>]");
+        const double volts = reader.station().reading().Volts;
         const auto newest = [&] {
             const QList<QByteArray> s = sub.on("wendro/q/state");
             return s.isEmpty() ? 0.0 : QJsonDocument::fromJson(s.last())["volts"].toDouble();
