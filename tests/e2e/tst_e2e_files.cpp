@@ -86,25 +86,24 @@ private slots:
         QRandomGenerator random(7);
         for (char& c : noise)
             c = char(random.bounded(256));
-        QTest::newRow("template and spreadsheet folder missing")
-            << options << settings << QStringList{"html/template.asp", "Excel"} << ""
-            << QStringList{"html/template.asp", "Excel/" + day + ".xls"};
-        QTest::newRow("log folder missing") << options << settings << QStringList{"logs"} << ""
-                                            << QStringList{"logs/" + day + ".txt"};
-        QTest::newRow("read-only folder")
-            << options << settings << QStringList{"settings.cfg"} << "read-only"
-            << QStringList{"settings.cfg", "logs/" + day + ".txt", "html/log.asp",
-                           "Excel/" + day + ".xls"};
-        QTest::newRow("full disk") << options << settings << QStringList{} << "full"
-                                   << QStringList{"logs/" + day + ".txt"};
-        QTest::newRow("options cut short, calibration binary")
-            << options.left(options.indexOf("<DisplayRPM>") + 5) << noise << QStringList{} << ""
-            << QStringList{"prog.cfg", "settings.cfg"};
-        QTest::newRow("options binary, calibration cut short")
-            << noise << settings.left(settings.indexOf("<AmpDivider>") + 7) << QStringList{} << ""
-            << QStringList{"prog.cfg", "settings.cfg"};
-        QTest::newRow("both empty") << QByteArray("") << QByteArray("") << QStringList{} << ""
-                                    << QStringList{"prog.cfg", "settings.cfg"};
+        const auto row = [](const char* name, const QByteArray& program,
+                            const QByteArray& calibration, const QStringList& removed,
+                            const char* disk, const QStringList& named) {
+            QTest::newRow(name) << program << calibration << removed << QString(disk) << named;
+        };
+        const QString log = "logs/" + day + ".txt", sheet = "Excel/" + day + ".xls";
+        const QStringList files{"prog.cfg", "settings.cfg"};
+        row("template and spreadsheet folder missing", options, settings,
+            {"html/template.asp", "Excel"}, "", {"html/template.asp", sheet});
+        row("log folder missing", options, settings, {"logs"}, "", {log});
+        row("read-only folder", options, settings, {"settings.cfg"}, "read-only",
+            {"settings.cfg", log, "html/log.asp", sheet});
+        row("full disk", options, settings, {}, "full", {log});
+        row("options cut short, calibration binary",
+            options.left(options.indexOf("<DisplayRPM>") + 5), noise, {}, "", files);
+        row("options binary, calibration cut short", noise,
+            settings.left(settings.indexOf("<AmpDivider>") + 7), {}, "", files);
+        row("both empty", "", "", {}, "", files);
     }
 
     // A missing folder, template or configuration file, a damaged one, a read-only folder or
@@ -186,8 +185,8 @@ private slots:
         VERIFY_NO_PROBLEM(rig.stillLive());
         VERIFY_NO_PROBLEM(rig.everyTickLogged(before));
         const int records = int(rig.logLines().size()) - before;
-        QCOMPARE(rig.historyLines(), records);
-        QCOMPARE(rig.sheetRows(), records);
+        QCOMPARE(rig.linesIn("html", "history*.txt", "\t\t"), records);
+        QCOMPARE(rig.linesIn("Excel", "*.xls", "<tr><td>"), records);
     }
 };
 

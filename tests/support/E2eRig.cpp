@@ -215,16 +215,6 @@ int E2eRig::linesIn(const QString& folder, const QString& filter, const QByteArr
     return count;
 }
 
-int E2eRig::historyLines() const
-{
-    return linesIn("html", "history*.txt", "\t\t");
-}
-
-int E2eRig::sheetRows() const
-{
-    return linesIn("Excel", "*.xls", "<tr><td>"); // leaving out the header
-}
-
 double E2eRig::energy() const
 {
     const QByteArray key = QDate::currentDate().toString("yyyy-MM-dd ").toLatin1();

@@ -66,8 +66,8 @@ public:
 
     // Every line of every day's log, oldest day first.
     QList<QByteArray> logLines() const;
-    int historyLines() const;
-    int sheetRows() const;
+    // Lines holding marker in the files of folder that match filter, headers (<b>) left out.
+    int linesIn(const QString& folder, const QString& filter, const QByteArray& marker) const;
     // Today's watt-hours in logs/energy.txt, or -1.
     double energy() const;
     // Logging ticks that must have come since logging started, allowing one to be late.
@@ -87,7 +87,6 @@ public:
     void fillDisk() const;
 
 private:
-    int linesIn(const QString& folder, const QString& filter, const QByteArray& marker) const;
     // sh -c script with the program folder as $1; on failure its output goes to error().
     bool shell(const QString& script) const;
 
