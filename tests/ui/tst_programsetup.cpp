@@ -11,9 +11,10 @@ namespace {
 
 // The layout spelled out here, not taken from the code under test; the five flags from
 // Savehtml to DisplayWS are given as digits.
-QByteArray layout(const QString& port, const char* f, const QString& delay, const QString& units)
+QByteArray layout(const QString& port, const QByteArray& f, const QString& delay,
+                  const QString& units)
 {
-    const auto flag = [f](int i) { return QByteArray(1, f[i]); };
+    const auto flag = [f](int i) { return f.mid(i, 1); };
     return "Program Config File\r\n\r\n<Port>" + port.toUtf8() + "</Port>\r\n<Savehtml>" + flag(0) +
            "</Savehtml>\r\n<SaveExcel>" + flag(1) + "</SaveExcel>\r\n<LogDelay>" + delay.toUtf8() +
            "</LogDelay>\r\n<LogOn>" + flag(2) + "</LogOn>\r\n<DisplayRPM>" + flag(3) +
@@ -21,9 +22,6 @@ QByteArray layout(const QString& port, const char* f, const QString& delay, cons
            "</WSUnits>\r\n\r\n";
 }
 
-// DisplayRPM as 1.0, which counts as on and is saved as 1.
-const QByteArray stored =
-    layout("1", "01011", "60", "km/h").replace("<DisplayRPM>1<", "<DisplayRPM>1.0<");
 const char* const flagNames[] = {"Savehtml", "SaveExcel", "LogOn", "DisplayRPM", "DisplayWS"};
 
 } // namespace
@@ -34,32 +32,44 @@ class TestProgramSetup : public QObject
 
 private slots:
     // A bad port reaching the file or closing the dialog, the other values not saved as
-    // typed, or closing without Save touching the file.
+    // typed, or closing without Save touching the file. Each flag must reach its own key as 0
+    // or 1, never "true"; a stored 2 (shown greyed) survives a save, and once clicked never
+    // comes back.
     void savedRefusedOrClosed_data()
     {
         QTest::addColumn<QString>("port");
+        QTest::addColumn<QByteArrayList>("flags"); // digits as stored, clicks, digits as saved
         QTest::addColumn<QString>("outcome");
-        const auto row = [](const char* port, const char* outcome) {
-            QTest::newRow(port) << QString(port) << QString(outcome);
+        const auto row = [](const char* name, const char* port, const QByteArrayList& flags,
+                            const char* outcome) {
+            QTest::newRow(name) << QString(port) << flags << QString(outcome);
         };
-        row("0", "refused");
-        row("9", "refused");
-        row("COM1", "refused");
-        row("0.99", "refused");
-        row("1", "saved");
-        row("8", "saved");
-        row(" 2 ", "saved");
-        row("3", "closed");
+        const QByteArrayList same = {"01011", "00000", "01011"};
+        for (const char* port : {"0", "9", "COM1", "0.99"})
+            row(port, port, same, "refused");
+        for (const char* port : {"1", "8", " 2 "})
+            row(port, port, same, "saved");
+        row("3", "3", same, "closed");
+        row("flags untouched", "1", {"01210", "00000", "01210"}, "saved");
+        row("flags clicked", "1", {"11222", "11213", "00011"}, "saved");
     }
     void savedRefusedOrClosed()
     {
         QFETCH(QString, port);
+        QFETCH(QByteArrayList, flags);
         QFETCH(QString, outcome);
         const QString units = QString::fromUtf8("km/\u00e5");
         WindowRig rig;
+        // A DisplayRPM of 1 stored as 1.0, which counts as on and is saved as 1.
+        const QByteArray stored =
+            layout("1", flags[0], "60", "km/h").replace("<DisplayRPM>1<", "<DisplayRPM>1.0<");
         rig.write("prog.cfg", stored);
         ProgramSetup d(rig.services());
         d.show();
+        for (int i = 0; i < 5; ++i) {
+            for (int n = flags[1][i] - '0'; n > 0; --n)
+                d.findChild<QCheckBox*>(flagNames[i])->click();
+        }
         d.findChild<QLineEdit*>("PortNumber")->setText(port);
         d.findChild<QLineEdit*>("LogDelay")->setText("abc");
         d.findChild<QLineEdit*>("WSUnits")->setText(units);
@@ -71,40 +81,9 @@ private slots:
         QCOMPARE(rig.messages.shown,
                  refused ? QStringList{ProgramSetup::BadPortMessage} : QStringList());
         QCOMPARE(rig.read("prog.cfg"),
-                 outcome == "saved" ? layout(port, "01011", "abc", units) : stored);
+                 outcome == "saved" ? layout(port, flags[2], "abc", units) : stored);
         QCOMPARE(d.isVisible(), refused);
         QCOMPARE(d.findChild<QLineEdit*>("PortNumber")->text(), port);
-    }
-
-    // Each flag must reach its own key as 0 or 1, never "true"; a stored 2 (shown greyed)
-    // survives an unrelated save, and once clicked never comes back.
-    void flags_data()
-    {
-        // Digits per flag, Savehtml to DisplayWS: as stored, clicks, as saved.
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("clicks");
-        QTest::addColumn<QByteArray>("after");
-        const auto row = [](const char* name, const char* before, const char* clicks,
-                            const char* after) {
-            QTest::newRow(name) << QByteArray(before) << QByteArray(clicks) << QByteArray(after);
-        };
-        row("untouched", "01210", "00000", "01210");
-        row("clicked", "11222", "11213", "00011");
-    }
-    void flags()
-    {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, clicks);
-        QFETCH(QByteArray, after);
-        WindowRig rig;
-        rig.write("prog.cfg", layout("1", before.constData(), "60", "km/h"));
-        ProgramSetup d(rig.services());
-        for (int i = 0; i < 5; ++i) {
-            for (int n = clicks[i] - '0'; n > 0; --n)
-                d.findChild<QCheckBox*>(flagNames[i])->click();
-        }
-        d.findChild<QPushButton*>("Command1")->click();
-        QCOMPARE(rig.read("prog.cfg"), layout("1", after.constData(), "60", "km/h"));
     }
 
     // Without a readable prog.cfg the dialog says so and opens on port 1; the hint must follow
