@@ -28,15 +28,13 @@ PlotExtents draw(const HistoryData& data, const GraphSettings& settings, PlotExt
 {
     const GraphPicture picture = DrawGraph::draw(data, settings, extents);
     FUZZ_CHECK(!picture.plot.isEmpty() && picture.plot.first().kind == PlotItem::Kind::Clear);
-    for (const PlotItem& item : picture.plot) {
+    for (const PlotItem& item : picture.plot)
         for (const QPointF& p : {item.p1, item.p2})
             FUZZ_CHECK(p.x() >= -1 && p.x() <= 2 && p.y() >= -1 && p.y() <= 2);
-    }
     FUZZ_CHECK(picture.rows.size() <= data.loadedCount());
-    for (int row = 0; row < picture.rows.size(); row += 1 + picture.rows.size() / 4) {
+    for (int row = 0; row < picture.rows.size(); row += 1 + picture.rows.size() / 4)
         for (int column = 0; column < HistoryRows::ColumnCount; ++column)
             picture.rows.cell(row, column);
-    }
     // The pointer anywhere over the plot, and off both ends.
     for (double x : {-3.0, 0.0, picture.extents.width / 2, picture.extents.width + 7})
         CursorReadout::at(data, x, settings.WSUnits);
