@@ -117,20 +117,16 @@ private slots:
         // PLAIN, TLS: the broker's ports; FAKE: a fake peer; " CA": with the test authority
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("status");
-        QTest::newRow("wrong password") << "mqtt://wendro@127.0.0.1:PLAIN"
-                                        << "not authorised";
-        QTest::newRow("unknown authority") << "mqtts://localhost:TLS"
-                                           << "certificate not trusted";
-        QTest::newRow("other name") << "mqtts://127.0.0.1:TLS CA"
-                                    << "host name mismatch";
-        QTest::newRow("plain to tls") << "mqtt://127.0.0.1:TLS"
-                                      << "closed the connection";
-        QTest::newRow("garbage") << "mqtt://127.0.0.1:FAKE"
-                                 << "not an MQTT broker";
-        QTest::newRow("silent") << "mqtt://127.0.0.1:FAKE"
-                                << "no MQTT answer";
-        QTest::newRow("no such name") << "mqtt://nonexistent.invalid"
-                                      << "does not resolve";
+        const auto row = [](const char* name, const char* url, const char* status) {
+            QTest::newRow(name) << QString(url) << QString(status);
+        };
+        row("wrong password", "mqtt://wendro@127.0.0.1:PLAIN", "not authorised");
+        row("unknown authority", "mqtts://localhost:TLS", "certificate not trusted");
+        row("other name", "mqtts://127.0.0.1:TLS CA", "host name mismatch");
+        row("plain to tls", "mqtt://127.0.0.1:TLS", "closed the connection");
+        row("garbage", "mqtt://127.0.0.1:FAKE", "not an MQTT broker");
+        row("silent", "mqtt://127.0.0.1:FAKE", "no MQTT answer");
+        row("no such name", "mqtt://nonexistent.invalid", "does not resolve");
     }
     void refusals()
     {

@@ -142,17 +142,18 @@ private slots:
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<int>("status");
         QTest::addColumn<bool>("closed");
-        QTest::newRow("HEAD") << QByteArray("HEAD /api/live HTTP/1.1\r\n\r\n") << 200 << false;
-        QTest::newRow("POST") << QByteArray("POST /api/live HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}")
-                              << 405 << true;
-        QTest::newRow("DELETE") << QByteArray("DELETE / HTTP/1.1\r\n\r\n") << 405 << true;
-        QTest::newRow("long line") << "GET /" + QByteArray(9000, 'a') + " HTTP/1.1\r\n\r\n" << 414
-                                   << true;
-        QTest::newRow("long line, unfinished") << "GET /" + QByteArray(9000, 'a') << 414 << true;
-        QTest::newRow("long headers")
-            << "GET / HTTP/1.1\r\nX-A: " + QByteArray(9000, 'a') + "\r\n\r\n" << 431 << true;
-        QTest::newRow("not HTTP") << QByteArray("hello there\r\n\r\n") << 400 << true;
-        QTest::newRow("HTTP/1.0 closes") << QByteArray("GET /api/live HTTP/1.0\r\n\r\n") << 200 << true;
+        const auto row = [](const char* name, const QByteArray& request, int status, bool closed) {
+            QTest::newRow(name) << request << status << closed;
+        };
+        const QByteArray a9000(9000, 'a');
+        row("HEAD", "HEAD /api/live HTTP/1.1\r\n\r\n", 200, false);
+        row("POST", "POST /api/live HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}", 405, true);
+        row("DELETE", "DELETE / HTTP/1.1\r\n\r\n", 405, true);
+        row("long line", "GET /" + a9000 + " HTTP/1.1\r\n\r\n", 414, true);
+        row("long line, unfinished", "GET /" + a9000, 414, true);
+        row("long headers", "GET / HTTP/1.1\r\nX-A: " + a9000 + "\r\n\r\n", 431, true);
+        row("not HTTP", "hello there\r\n\r\n", 400, true);
+        row("HTTP/1.0 closes", "GET /api/live HTTP/1.0\r\n\r\n", 200, true);
     }
     void methodsAndLimits()
     {
