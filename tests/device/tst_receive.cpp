@@ -68,7 +68,6 @@ private slots:
             "[<V>x</V><I>abc</I><R>y</R><S>z</S><M>q</M>]", true, 0, {0, 480, 0, 0});
         row("two frames: the first values count", "[<V>1</V><M>1</M>][<V>2</V><M>0</M>]", true, 1,
             {1, 0, 0, 0});
-        row("closing V first stops before the mode", "[</V><M>1</M><V>5]", false, -1, {});
         row("closing S first stops after the mode", "[</S><M>1</M><S>5]", false, 1, {});
         row("M outside 16 bits stops the frame", "[<V>1</V><M>40000</M>]", false, -1, {});
     }

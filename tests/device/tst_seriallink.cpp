@@ -32,18 +32,12 @@ class TestSerialLink : public QObject
 
 private slots:
     // A vanished device floods read errors; the link must close at the first and say so once.
-    void framesArriveThenAVanishedDeviceIsReportedOnce()
+    void vanishedDeviceIsReportedOnce()
     {
         Pty pty;
         QVERIFY(pty.link(pty.slave, 1));
         QtSerialLink link(pty.dir.path());
         QVERIFY2(link.open(1), qPrintable(link.problem()));
-        const QByteArray frame = "[<V>625</V>]\r\n";
-        QCOMPARE(::write(pty.master, frame.data(), frame.size()), ssize_t(frame.size()));
-        QByteArray got;
-        QTRY_VERIFY_WITH_TIMEOUT((got += link.readAll()).contains(']'), 3000);
-        QCOMPARE(got, frame);
-
         QSignalSpy gone(&link, &SerialLink::disconnected);
         ::close(std::exchange(pty.master, -1)); // the device vanishes
         QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 3000);

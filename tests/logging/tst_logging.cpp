@@ -68,7 +68,7 @@ class TestLogging : public QObject
     Q_OBJECT
 
 private slots:
-    // The zone left in the time, or the C locale's "27 Mar 2010" put in a file name.
+    // The zone left in the time, or a file name not in the locale's short date form.
     void localeForms_data()
     {
         QTest::addColumn<QLocale>("locale");
@@ -77,7 +77,6 @@ private slots:
         const auto row = [](const QLocale& locale, const char* morning, const char* file) {
             QTest::newRow(qPrintable(locale.name())) << locale << QString(morning) << QString(file);
         };
-        row(QLocale::c(), "09:05:03", "html/history27_03_2010.txt");
         row(QLocale("en_US"), "9:05:03 AM", "html/history3_27_10.txt");
         row(QLocale("de_DE"), "09:05:03", "html/history27.03.10.txt");
     }
@@ -132,7 +131,6 @@ private slots:
         QVERIFY(QDir(folder.path("Excel")).removeRecursively());
         OutputBacklog backlog;
         QVERIFY(!folder.tick(evening, "", 1, &backlog).ok());
-        QCOMPARE(QDir(folder.path("html")).entryList(QDir::Files), QStringList{"template.asp"});
         QVERIFY(!folder.tick(evening, "km/h", 1, &backlog).ok());
         QVERIFY(!folder.tick(evening, "m/s", 2, &backlog).ok());
         QCOMPARE(folder.tick(evening.addSecs(30), "m/s", 1, &backlog).describe(),
@@ -187,8 +185,7 @@ private slots:
         QFETCH(QString, failures);
         ProgramFolder folder;
         const QString path = folder.path(fault);
-        if (fault == "html")
-            QVERIFY(QDir(path).removeRecursively());
+        QVERIFY(fault != "html" || QDir(path).removeRecursively());
         if (fault.startsWith("html/template.asp")) {
             QVERIFY(QFile::remove(folder.path("html/template.asp")));
             folder.write("html/log.asp", "earlier page");
