@@ -38,15 +38,15 @@ private slots:
         const QStringList stations{"a", "b", "c", "w"};
         E2eRig plants[4];
         for (int i = 0; i < 4; ++i) {
-            const bool wrong = stations[i] == "w";
-            QStringList more{"--station", stations[i], "--mqtt", broker.url(wrong ? "wendro" : "")};
-            if (wrong)
+            const QString user = stations[i] == "w" ? "wendro@" : "";
+            QStringList more{"--station", stations[i], "--mqtt",
+                             "mqtt://" + user + "127.0.0.1:" + QString::number(broker.port)};
+            if (!user.isEmpty())
                 more << "--mqtt-password-file" << broker.dir.filePath("wrong");
             plants[i].write("prog.cfg", E2eRig::loggingConfig());
             QVERIFY2(plants[i].startSim({"--interval-ms", "500"}) && plants[i].startProgram(more),
                      qPrintable(plants[i].error()));
         }
-        E2eRig& refused = plants[3];
         // QoS 1 is at least once: what the broker sent just before it stopped may come again.
         const auto records = [&](int i) {
             QList<QByteArray> lines;
@@ -59,8 +59,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(!sub.on("wendro/a/record").isEmpty(),
                                   qPrintable(plants[0].said() + sub.seen), 15000);
         QCOMPARE(sub.on("wendro/a/availability"), QList<QByteArray>{"online"});
-        const QJsonObject state = QJsonDocument::fromJson(sub.on("wendro/a/state").last()).object();
-        QVERIFY(state["volts"].toDouble() > 0 && state["wind_unit"] == "km/h");
+        QVERIFY(QJsonDocument::fromJson(sub.on("wendro/a/state").last())["wind_unit"] == "km/h");
 
         broker.stop();
         QTest::qWait(21000); // ticks at 20 s and 30 s fall in the outage
@@ -80,8 +79,8 @@ private slots:
             QCOMPARE(plants[i].said().count("broker: all well again"), 1);
         }
         QVERIFY(sub.on("wendro/w/record").isEmpty());
-        QVERIFY(!refused.logLines().isEmpty());
-        QVERIFY2(refused.said().count("not authorised") == 1, qPrintable(refused.said()));
+        QVERIFY(!plants[3].logLines().isEmpty());
+        QVERIFY2(plants[3].said().count("not authorised") == 1, qPrintable(plants[3].said()));
     }
 };
 

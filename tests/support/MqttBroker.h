@@ -1,22 +1,16 @@
 #pragma once
 
-#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
-inline void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-inline bool run(const QString& program, const QStringList& arguments)
+// True when the shell script ran to a good end.
+inline bool run(const QString& script)
 {
     QProcess p;
-    p.start(program, arguments);
+    p.start("sh", {"-c", script});
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
 
@@ -27,30 +21,26 @@ inline quint16 freePort()
     return server.serverPort();
 }
 
-// A real Mosquitto on two free loopback ports, plain and TLS; a user "wendro" with the
-// password "secret"; a test-made authority and a server certificate for "localhost"; sessions
-// kept across a restart.
+// A real Mosquitto on two free loopback ports, plain and TLS; a user "wendro" whose password
+// is the first line of the file "right" and not in "wrong"; a test-made authority and a server
+// certificate for "localhost"; sessions kept across a restart.
 struct Broker
 {
     Broker()
     {
-        const QString ec = " -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2";
-        made = run("sh", {"-c", "cd " + dir.path() + " && openssl req" + ec +
-                                    " -keyout ca.key -out ca.crt -subj '/CN=Wendro test CA' &&"
-                                    " openssl req" +
-                                    ec +
-                                    " -CA ca.crt -CAkey ca.key -keyout server.key -out server.crt"
-                                    " -subj /CN=localhost -addext subjectAltName=DNS:localhost"
-                                    " -addext basicConstraints=CA:FALSE &&"
-                                    " mosquitto_passwd -c -b passwd wendro secret &&"
-                                    " echo not the password >wrong"});
-        writeFile(dir.filePath("broker.conf"),
-                  QString("per_listener_settings false\nallow_anonymous true\nuser root\n"
-                          "max_queued_messages 0\npassword_file %1/passwd\npersistence true\n"
-                          "persistence_location %1/\nlistener %2 127.0.0.1\nlistener %3 127.0.0.1\n"
-                          "certfile %1/server.crt\nkeyfile %1/server.key\n")
-                      .arg(dir.path(), QString::number(port), QString::number(tlsPort))
-                      .toUtf8());
+        const QString req = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                            "-nodes -keyout";
+        const QString script =
+            "set -e; cd %1; %2 ca.key -out ca.crt -subj '/CN=Wendro test CA'\n"
+            "%2 server.key -out server.crt -CA ca.crt -CAkey ca.key -subj /CN=localhost"
+            " -addext subjectAltName=DNS:localhost -addext basicConstraints=CA:FALSE\n"
+            "mosquitto_passwd -c -b passwd wendro secret; echo not the password >wrong\n"
+            "printf 'secret\\r\\nsecond line\\n' >right\n"
+            "cat >broker.conf <<EOF\nallow_anonymous true\nuser root\nmax_queued_messages 0\n"
+            "password_file $PWD/passwd\npersistence true\npersistence_location $PWD/\n"
+            "listener %3 127.0.0.1\nlistener %4 127.0.0.1\n"
+            "certfile $PWD/server.crt\nkeyfile $PWD/server.key\nEOF";
+        made = run(script.arg(dir.path(), req).arg(port).arg(tlsPort));
     }
     ~Broker() { stop(); }
     bool start()
@@ -64,11 +54,6 @@ struct Broker
     }
     // SIGTERM, so that it saves the sessions it holds for subscribers.
     void stop() { process.terminate(), process.waitForFinished(5000); }
-    QString url(const QString& user = {}) const
-    {
-        return "mqtt://" + (user.isEmpty() ? "" : user + '@') +
-               "127.0.0.1:" + QString::number(port);
-    }
     QTemporaryDir dir;
     quint16 port = freePort();
     quint16 tlsPort = freePort();
@@ -76,17 +61,15 @@ struct Broker
     QProcess process;
 };
 
-// mosquitto_sub on every topic, with a session that outlives a broker restart; ready once a
-// retained message shows it is subscribed.
+// The broker's one mosquitto_sub, on every topic, with a session that outlives a restart;
+// ready once a retained message shows it is subscribed.
 struct Subscriber : QProcess
 {
     explicit Subscriber(const Broker& broker)
     {
-        static int clients = 0;
         const QString port = QString::number(broker.port);
-        start("mosquitto_sub", {"-p", port, "-i", "sub" + QString::number(++clients), "-c", "-q",
-                                "1", "-v", "-t", "#"});
-        ready = run("mosquitto_pub", {"-p", port, "-r", "-t", "ready", "-m", "1"}) &&
+        start("mosquitto_sub", {"-p", port, "-i", "sub", "-c", "-q", "1", "-v", "-t", "#"});
+        ready = run("mosquitto_pub -r -t ready -m 1 -p " + port) &&
                 QTest::qWaitFor([this] { return !on("ready").isEmpty(); }, 5000);
     }
     ~Subscriber() { kill(), waitForFinished(); }
