@@ -2,6 +2,7 @@
 #include "history/DrawGraph.h"
 #include "history/HistoryQuery.h"
 #include "history/HistoryTableModel.h"
+#include "support/TempFolder.h"
 
 #include <QtTest>
 #include <memory>
@@ -15,18 +16,15 @@ QByteArray record(const QByteArray& time, const QByteArray& volts = "13.2")
 }
 
 // A log for 7 March 2010, and arrays an earlier query filled, to see what a query changes.
-struct ProgramFolder
+struct ProgramFolder : TempFolder
 {
-    QTemporaryDir dir;
     std::unique_ptr<HistoryData> data = std::make_unique<HistoryData>();
 
     explicit ProgramFolder(const QByteArray& log)
     {
-        QDir(dir.path()).mkdir("logs");
-        QFile file(logFile());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
+        QDir(m_dir.path()).mkdir("logs");
+        write("logs/2010_3_7.txt", log);
     }
-    QString logFile() const { return dir.path() + "/logs/2010_3_7.txt"; }
     // The boxes typed as "d/m h:m-h:m", in 2010.
     HistoryQuery::Result run(const QString& typed = "7/3 00:00-23:59") const
     {
@@ -36,7 +34,7 @@ struct ProgramFolder
         data->ViewLast = 4;
         data->Zoomed = 1;
         const QStringList t = typed.split(QRegularExpression("[/ :-]"));
-        return HistoryQuery::run({"2010", t[1], t[0], t[2], t[3], t[4], t[5]}, dir.path(), *data);
+        return HistoryQuery::run({"2010", t[1], t[0], t[2], t[3], t[4], t[5]}, path(""), *data);
     }
 };
 
@@ -177,17 +175,15 @@ private slots:
         const QByteArray text = record("09:00") + record("09:10");
         const ProgramFolder folder(text);
         QVERIFY(folder.run("07/03 00:00-23:59").draw());
-        QFile file(folder.logFile());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), text);
-        const QDir logs(folder.dir.path() + "/logs");
+        QCOMPARE(folder.read("logs/2010_3_7.txt"), text);
+        const QDir logs(folder.path("") + "/logs");
         QCOMPARE(logs.entryList(QDir::NoDotAndDotDot | QDir::AllEntries), {"2010_3_7.txt"});
 
         QVERIFY(QDir(logs).removeRecursively());
         QCOMPARE(folder.run().message, QString("No data for that date"));
-        QVERIFY(QDir(folder.dir.path()).isEmpty());
+        QVERIFY(QDir(folder.path("")).isEmpty());
 
-        QVERIFY(QDir().mkpath(folder.logFile()));
+        QVERIFY(QDir().mkpath(folder.path("logs/2010_3_7.txt")));
         const auto result = folder.run();
         QCOMPARE(result.outcome, HistoryQuery::Outcome::Unreadable);
         QVERIFY(result.message.contains("2010_3_7.txt"));
