@@ -92,9 +92,8 @@ private slots:
         // A status line to read while the stream runs.
         QByteArray settings = rig.read("settings.cfg");
         rig.write("settings.cfg", settings.left(settings.indexOf("<WSDivider>")));
-        rig.write(
-            "frames.txt",
-            QByteArray("[<V>777</V><I>612</I><R>20</R><S>50</S><M>1</M>]\r\n").repeated(20000));
+        const QByteArray frame = "[<V>777</V><I>612</I><R>20</R><S>50</S><M>1</M>]\r\n";
+        rig.write("frames.txt", frame.repeated(20000));
         const qint64 garbage = 100000000;
         QVERIFY2(rig.startSim({"--garbage-bytes", QString::number(garbage), "--fast", "--replay",
                                rig.path("frames.txt"), "--seed", "11"}),
@@ -111,9 +110,8 @@ private slots:
             QVERIFY2(status.contains("WSDivider"), qPrintable("while the stream ran: " + status));
         }
         QVERIFY2(QTest::qWaitFor(frames, 30000), qPrintable(rig.said()));
-        QVERIFY2(rig.programBytesRead() >= garbage,
+        QVERIFY2(rig.programRunning() && rig.programBytesRead() >= garbage,
                  qPrintable(QString::number(rig.programBytesRead())));
-        QVERIFY(rig.programRunning());
     }
 
     // Unplugging the device during logging must be said once each way, the device must be
@@ -138,7 +136,7 @@ private slots:
         VERIFY_NO_PROBLEM(rig.everyTickLogged());
 
         QVERIFY(rig.startSim({"--interval-ms", "200", "--seed", "4"}));
-        QVERIFY(rig.waitToSay("port: all well again", 20000).contains("port: all well again"));
+        QVERIFY2(rig.waitToSay("port: all well again", 20000), qPrintable(rig.said()));
         VERIFY_NO_PROBLEM(rig.stillLive());
         QVERIFY(QTest::qWaitFor([&] { return rig.logLines().size() >= 4; }, 25000));
         VERIFY_NO_PROBLEM(rig.everyTickLogged());
@@ -149,12 +147,9 @@ private slots:
         // Once when unplugged, then once for each new reason a retry finds; never the same
         // reason again at the next retry.
         QCOMPARE(said.count("COM1: device disconnected. Trying again"), 1);
-        QStringList reasons;
-        for (const QString& line : said.split('\n')) {
-            if (line.contains("Cannot open"))
-                reasons << line.mid(line.indexOf("COM1"));
-        }
-        QCOMPARE(QSet<QString>(reasons.begin(), reasons.end()).size(), reasons.size());
+        QStringList reasons = said.split('\n').filter("Cannot open");
+        reasons.replaceInStrings(QRegularExpression("^.*?COM1"), ""); // without the time
+        QVERIFY2(reasons.removeDuplicates() == 0, qPrintable(said));
         QCOMPARE(said.count("logs/energy.txt line 1 is not a date and watt-hours"), 1);
         QVERIFY2(rig.energy() > 0, rig.read("logs/energy.txt").constData());
         QVERIFY(rig.read("logs/energy.txt").endsWith("rubbish\r\n"));

@@ -1,32 +1,13 @@
 #include "E2eRig.h"
 #include "HttpAsk.h"
 
-#include "common/DayStamp.h"
 #include "config/ProgramConfig.h"
 
-#include <QDeadlineTimer>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
-#include <QThread>
 
-#include <algorithm>
 #include <csignal>
 #include <unistd.h>
-
-namespace {
-
-// SIGKILL: for the simulator, as when the device is unplugged, the link is left behind.
-void stop(std::unique_ptr<QProcess>& process)
-{
-    if (process) {
-        process->kill();
-        process->waitForFinished(3000);
-    }
-    process.reset();
-}
-
-} // namespace
 
 E2eRig::E2eRig()
 {
@@ -58,32 +39,29 @@ QByteArray E2eRig::loggingConfig()
     return config.fileText();
 }
 
-QString E2eRig::today()
+// SIGKILL: for the simulator, as when the device is unplugged, the link is left behind.
+void E2eRig::stop(std::unique_ptr<QProcess>& process)
 {
-    return DayStamp(QDate::currentDate());
+    if (process) {
+        process->kill();
+        process->waitForFinished(3000);
+    }
+    process.reset();
 }
 
 bool E2eRig::startSim(const QStringList& arguments)
 {
     stop(m_sim);
     // A link left by a killed simulator would pass for the new one below.
-    if (QFileInfo(path("COM1")).isSymLink())
-        QFile::remove(path("COM1"));
+    QFile::remove(path("COM1"));
     m_sim = std::make_unique<QProcess>();
     m_sim->start(WENDRO_SIM, QStringList{"--dir", m_dir.path()} + arguments);
     // The link exists once the simulator has told us where it points.
-    QDeadlineTimer deadline(5000);
-    while (m_sim->waitForStarted(5000) && !QFileInfo(path("COM1")).isSymLink() &&
-           !deadline.hasExpired())
-        QThread::msleep(20);
-    if (!QFileInfo(path("COM1")).isSymLink())
+    const bool linked = m_sim->waitForStarted(5000) &&
+                        QTest::qWaitFor([&] { return QFileInfo(path("COM1")).isSymLink(); }, 5000);
+    if (!linked)
         m_error = "the simulator did not start";
-    return m_error.isEmpty();
-}
-
-void E2eRig::killSim()
-{
-    stop(m_sim);
+    return linked;
 }
 
 bool E2eRig::startProgram(const QStringList& more)
@@ -96,13 +74,11 @@ bool E2eRig::startProgram(const QStringList& more)
     m_program->start(WENDRO_BINARY, QStringList{"--headless", "--listen", "127.0.0.1:0", "--dir",
                                                 m_dir.path()} + more);
     m_program->waitForStarted(5000);
-    const QString text = waitToSay("dashboard at", StartupMs);
-    m_port = QRegularExpression("dashboard at http://127\\.0\\.0\\.1:(\\d+)/")
-                 .match(text)
-                 .captured(1)
-                 .toUShort();
+    waitToSay("dashboard at", StartupMs);
+    static const QRegularExpression at("dashboard at http://127\\.0\\.0\\.1:(\\d+)/");
+    m_port = at.match(said()).captured(1).toUShort();
     if (m_port == 0)
-        m_error = "no dashboard: " + text;
+        m_error = "no dashboard: " + said();
     return m_port != 0;
 }
 
@@ -112,17 +88,12 @@ QString E2eRig::startLive()
         return m_error;
     if (!startProgram())
         return "the program did not start: " + m_error;
-    if (!waitToSay("logging every", StartupMs).contains("logging every"))
+    if (!waitToSay("logging every", StartupMs))
         return "not logging: " + said();
     // Logging started between the launch and now.
     m_loggingMs = m_launched.elapsed();
-    const QString frame = "first frame from the logger converted";
-    return waitToSay(frame, StartupMs).contains(frame) ? QString() : "no frame: " + said();
-}
-
-bool E2eRig::programRunning() const
-{
-    return m_program && m_program->state() == QProcess::Running;
+    return waitToSay("first frame from the logger converted", StartupMs) ? QString()
+                                                                         : "no frame: " + said();
 }
 
 int E2eRig::stopProgram()
@@ -137,9 +108,7 @@ int E2eRig::stopProgram()
 qint64 E2eRig::programBytesRead() const
 {
     QFile io(QString("/proc/%1/io").arg(m_program->processId()));
-    if (!io.open(QIODevice::ReadOnly))
-        return 0;
-    const QString text = QString::fromLatin1(io.readAll());
+    const QString text = io.open(QIODevice::ReadOnly) ? QString::fromLatin1(io.readAll()) : "";
     return QRegularExpression("rchar: (\\d+)").match(text).captured(1).toLongLong();
 }
 
@@ -150,11 +119,10 @@ QString E2eRig::said()
     return m_said;
 }
 
-QString E2eRig::waitToSay(const QString& needle, int timeoutMs)
+bool E2eRig::waitToSay(const QString& needle, int timeoutMs)
 {
-    (void)QTest::qWaitFor([&] { return said().contains(needle) || !programRunning(); },
-                          timeoutMs);
-    return said();
+    (void)QTest::qWaitFor([&] { return said().contains(needle) || !programRunning(); }, timeoutMs);
+    return said().contains(needle);
 }
 
 QJsonObject E2eRig::live() const
@@ -166,24 +134,15 @@ QJsonObject E2eRig::live() const
 QString E2eRig::status() const
 {
     const QJsonObject o = live();
-    if (o.isEmpty())
-        return "(no answer from /api/live)";
-    QStringList lines;
-    for (const QJsonValue& line : o.value("status").toArray())
-        lines << line.toString();
-    return lines.join('\n');
+    return o.isEmpty() ? "(no answer from /api/live)"
+                       : o.value("status").toVariant().toStringList().join('\n');
 }
 
 QString E2eRig::waitForStatus(const QStringList& needles, int timeoutMs) const
 {
     QString now;
-    (void)QTest::qWaitFor(
-        [&] {
-            now = status();
-            return std::all_of(needles.begin(), needles.end(),
-                               [&](const QString& needle) { return now.contains(needle); });
-        },
-        timeoutMs);
+    for (const QString& needle : needles)
+        (void)QTest::qWaitFor([&] { return (now = status()).contains(needle); }, timeoutMs);
     return now;
 }
 
@@ -217,34 +176,22 @@ int E2eRig::linesIn(const QString& folder, const QString& filter, const QByteArr
 
 double E2eRig::energy() const
 {
-    const QByteArray key = QDate::currentDate().toString("yyyy-MM-dd ").toLatin1();
-    for (const QByteArray& line : read("logs/energy.txt").split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().toDouble();
-    }
-    return -1;
-}
-
-int E2eRig::ticksAtLeast() const
-{
-    const qint64 lateness = 2000;
-    return int(qMax<qint64>(0, m_launched.elapsed() - m_loggingMs - lateness) / IntervalMs);
+    const QRegularExpression line("^" + QDate::currentDate().toString("yyyy-MM-dd") + " (\\S+)",
+                                  QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = line.match(QString::fromLatin1(read("logs/energy.txt")));
+    return m.hasMatch() ? m.captured(1).toDouble() : -1;
 }
 
 QString E2eRig::stillLive() const
 {
-    if (!programRunning())
-        return "the program stopped";
+    // A program that stopped cannot answer, so it shows as no new frame.
     const QString before = live().value("time").toString();
     QString now;
-    if (!QTest::qWaitFor(
-            [&] {
-                now = live().value("time").toString();
-                return !now.isEmpty() && now != before;
-            },
-            15000))
-        return "no frame converted since " + before + ", now " + now;
-    return {};
+    const auto moved = [&] {
+        return !(now = live().value("time").toString()).isEmpty() && now != before;
+    };
+    return QTest::qWaitFor(moved, 15000) ? QString()
+                                         : "no frame converted since " + before + ", now " + now;
 }
 
 QString E2eRig::everyTickLogged(int earlier) const
@@ -258,10 +205,9 @@ QString E2eRig::everyTickLogged(int earlier) const
     const int most = int(m_launched.elapsed() / IntervalMs);
     const QRegularExpression record("^<V>[^<]+</V><I>[^<]+</I><W>[^<]+</W><R>[^<]+</R><S>[^<]+"
                                     "</S><M>-?\\d+</M><T>\\d\\d:\\d\\d</T>$");
-    for (const QByteArray& line : lines) {
+    for (const QByteArray& line : lines)
         if (!record.match(QString::fromLatin1(line)).hasMatch())
             return "a broken record: " + QString::fromLatin1(line);
-    }
     const int records = int(lines.size()) - earlier;
     if (records < least || records > most)
         return QString("%1 records for %2 to %3 ticks").arg(records).arg(least).arg(most);
@@ -298,9 +244,4 @@ bool E2eRig::moveToSmallDisk(qint64 spareBytes)
                          "kb=$(($(du -sk $s | cut -f1) + %1)); "
                          "mount -t tmpfs -o size=${kb}k tmpfs \"$1\"; cp -a $s/. \"$1\"; rm -rf $s")
                      .arg(spareBytes / 1024));
-}
-
-void E2eRig::fillDisk() const
-{
-    shell("cat /dev/zero > \"$1\"/filler || true");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DayStamp.h"
 #include "support/TempFolder.h"
 #include <QElapsedTimer>
 #include <QJsonObject>
@@ -33,7 +34,7 @@ public:
     QString error() const { return m_error; }
     // Every 10 s with the web page and the spreadsheet; LogOn off, which the service ignores.
     static QByteArray loggingConfig();
-    static QString today();
+    static QString today() { return DayStamp(QDate::currentDate()); }
     // The environment of a machine with no display of any kind.
     static QProcessEnvironment noDisplay();
 
@@ -41,27 +42,27 @@ public:
     // the machine.
     bool startSim(const QStringList& arguments = {"--interval-ms", "200", "--seed", "3"});
     // SIGKILL, as when the device is unplugged: the link is left behind, pointing nowhere.
-    void killSim();
+    void killSim() { stop(m_sim); }
     // wendro --headless --listen 127.0.0.1:0 --dir <folder> [more], until it says where it
     // listens.
     bool startProgram(const QStringList& more = {});
     // The simulator unless one runs, then the program, until it has converted a frame.
     QString startLive();
-    bool programRunning() const;
+    bool programRunning() const { return m_program && m_program->state() == QProcess::Running; }
     // SIGTERM, as a service manager stops it: the exit status, or -1.
     int stopProgram();
     // Bytes the program has read through system calls so far: the serial stream and files.
     qint64 programBytesRead() const;
     // All the program said on standard error since it started.
     QString said();
-    // What it said once it said needle, or as it was when the time ran out.
-    QString waitToSay(const QString& needle, int timeoutMs);
+    // Whether it said needle before the time ran out.
+    bool waitToSay(const QString& needle, int timeoutMs);
 
     // GET /api/live; empty when there was no whole answer.
     QJsonObject live() const;
     // The status lines of /api/live, one a line; empty when nothing is wrong.
     QString status() const;
-    // The status once it holds every needle, or as it was when the time ran out.
+    // The status once it has held each needle in turn, or as it was when the time ran out.
     QString waitForStatus(const QStringList& needles, int timeoutMs) const;
 
     // Every line of every day's log, oldest day first.
@@ -70,8 +71,11 @@ public:
     int linesIn(const QString& folder, const QString& filter, const QByteArray& marker) const;
     // Today's watt-hours in logs/energy.txt, or -1.
     double energy() const;
-    // Logging ticks that must have come since logging started, allowing one to be late.
-    int ticksAtLeast() const;
+    // Logging ticks that must have come since logging started, allowing one to be 2 s late.
+    int ticksAtLeast() const
+    {
+        return int((m_launched.elapsed() - m_loggingMs - 2000) / IntervalMs);
+    }
     // Running, and still converting new frames.
     QString stillLive() const;
     // Every tick since start-up has its whole record after the earlier lines of the log.
@@ -83,10 +87,9 @@ public:
     bool makeWritable();
     // Moves the program folder onto a tmpfs with room for its files and spareBytes more.
     bool moveToSmallDisk(qint64 spareBytes);
-    // Writes the file "filler" until the disk is full.
-    void fillDisk() const;
 
 private:
+    static void stop(std::unique_ptr<QProcess>& process);
     // sh -c script with the program folder as $1; on failure its output goes to error().
     bool shell(const QString& script) const;
 
