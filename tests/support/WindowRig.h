@@ -1,35 +1,77 @@
 #pragma once
 
-#include "support/TempFolder.h"
+#include "config/CalibrationSettings.h"
+#include "station/Station.h"
 #include "support/MemorySerialLink.h"
 #include "support/RecordingMessages.h"
 #include "support/SettableClock.h"
-#include "station/Station.h"
+#include "support/TempFolder.h"
 #include "ui/AppServices.h"
 #include "ui/MainWindow.h"
 
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QVector>
 
 // A temporary program folder and test doubles for every seam, ready to build a window.
 class WindowRig : public TempFolder
 {
 public:
-    WindowRig();
+    WindowRig()
+    {
+        for (const char* folder : {"logs", "html", "Excel"})
+            QDir(m_dir.path()).mkdir(QString::fromLatin1(folder));
+    }
 
-    AppServices services();
+    AppServices services()
+    {
+        AppServices s;
+        s.programDir = m_dir.path();
+        s.clock = &clock;
+        s.messages = &messages;
+        s.makeLink = [this] {
+            auto link = std::make_unique<MemorySerialLink>();
+            link->refuseOpen = refuseOpen;
+            m_links << link.get();
+            return link;
+        };
+        return s;
+    }
     // prog.cfg as given and settings.cfg at the defaults, so no start-up says a file was made.
-    void writeConfig(const ProgramConfig& program = ProgramConfig::defaults()) const;
+    void writeConfig(const ProgramConfig& program = ProgramConfig::defaults()) const
+    {
+        write("prog.cfg", program.fileText());
+        write("settings.cfg", CalibrationSettings::defaults().fileText());
+    }
     // The links the windows made, in the order they asked for them; null once the window
     // that owned one has gone.
     MemorySerialLink* link(int index = 0) const { return m_links.value(index); }
     // The texts of a window's named labels or boxes, joined by '|'.
-    static QString texts(const QWidget& window, const QList<const char*>& names);
+    static QString texts(const QWidget& window, const QList<const char*>& names)
+    {
+        QStringList shown;
+        for (const char* name : names) {
+            auto* label = window.findChild<QLabel*>(name);
+            shown << (label ? label->text() : window.findChild<QLineEdit*>(name)->text());
+        }
+        return shown.join('|');
+    }
     // The station on this folder, made on first use and not yet started.
-    Station& station();
+    Station& station()
+    {
+        if (!m_station)
+            m_station = std::make_unique<Station>(services());
+        return *m_station;
+    }
     // The main window over station(), made on first use; it starts the station.
-    MainWindow& mainWindow();
+    MainWindow& mainWindow()
+    {
+        if (!m_window)
+            m_window = std::make_unique<MainWindow>(station(), services());
+        return *m_window;
+    }
 
     SettableClock clock;
     RecordingMessages messages;
