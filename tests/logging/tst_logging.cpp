@@ -257,6 +257,10 @@ private slots:
         QVERIFY(written.size() <= OutputBacklog::Cap + 8);
         QVERIFY(written.endsWith(line + QByteArray::number(lines - 1) + "\r\nnewest\r\n"));
         QVERIFY(!written.startsWith(line + "0\r\n"));
+        // What was written no longer counts against the cap, so a new fault holds its lines.
+        QVERIFY(QDir(folder.path("logs")).removeRecursively());
+        backlog.append(file, line + "\r\n", failures);
+        QVERIFY(backlog.holds("logs/day.txt"));
     }
 
     // Clamped in the wrong order, timed from the given value instead of the clamped one,
