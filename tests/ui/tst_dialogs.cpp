@@ -93,13 +93,12 @@ private slots:
         QCOMPARE(texts(d, {"txtBattV", "txtShuntV", "txtPulsess", "txtWindmillRPM", "txtPulsess2",
                            "txtWindSpeed", "txtBattVadjusted", "txtBattAadjusted"}),
                  expected);
-        const QList<const char*> results = {"txtBattVadjusted", "txtBattAadjusted", "txtWindSpeed"};
-        const QString before = texts(d, results);
         d.findChild<QLineEdit*>("BatteryVolts")->setText("-20");
         d.findChild<QLineEdit*>("BatteryCurrent")->setText("0");
         d.findChild<QLineEdit*>("Pulse2Divider")->setText("x");
         rig.link()->feed("[<V>700</V><I>600</I><S>90</S>]");
-        QCOMPARE(texts(d, results), before);
+        QCOMPARE(texts(d, {"txtWindSpeed", "txtBattVadjusted", "txtBattAadjusted"}),
+                 expected.section('|', 5));
     }
 
     // Boxes filled in the wrong form (shortest, except the wind divider kept as stored) or
@@ -180,8 +179,7 @@ private slots:
         rig.refuseOpen = true;
         Calibrate d(rig.services());
         d.show();
-        for (const char* part :
-             {"WSUnits", "settings.cfg", "Cannot open COM1", "Trying again every 5 seconds"})
+        for (const char* part : {"WSUnits", "settings.cfg", "Cannot open COM1"})
             QVERIFY2(d.statusText().contains(part), part);
         rig.link()->refuseOpen = false;
         QMetaObject::invokeMethod(d.findChild<QTimer*>("PortRetry"), "timeout");
@@ -189,8 +187,7 @@ private slots:
 
         d.findChild<QLineEdit*>("BatteryVolts")->setText("51");
         d.findChild<QPushButton*>("Command1")->click();
-        QCOMPARE(rig.messages.shown.size(), 1);
-        QVERIFY(rig.messages.shown[0].contains("not saved"));
+        QVERIFY(rig.messages.shown.size() == 1 && rig.messages.shown[0].contains("not saved"));
         QVERIFY(d.isVisible() && rig.link()->isOpen());
         QCOMPARE(texts(d, {"BatteryVolts"}), QString("51"));
     }
@@ -204,18 +201,14 @@ private slots:
         QTest::addColumn<QString>("port");
         QTest::addColumn<QByteArrayList>("flags"); // digits as stored, clicks, digits as saved
         QTest::addColumn<QString>("outcome");
-        const auto row = [](const char* name, const char* port, const QByteArrayList& flags,
-                            const char* outcome) {
-            QTest::newRow(name) << QString(port) << flags << QString(outcome);
-        };
         const QByteArrayList same = {"01011", "00000", "01011"};
         for (const char* port : {"0", "9", "COM1", "0.99"})
-            row(port, port, same, "refused");
+            QTest::newRow(port) << port << same << "refused";
         for (const char* port : {"1", "8", " 2 "})
-            row(port, port, same, "saved");
-        row("3", "3", same, "closed");
-        row("flags untouched", "1", {"01210", "00000", "01210"}, "saved");
-        row("flags clicked", "1", {"11222", "11213", "00011"}, "saved");
+            QTest::newRow(port) << port << same << "saved";
+        QTest::newRow("3") << "3" << same << "closed";
+        QTest::newRow("untouched") << "1" << QByteArrayList{"01210", "00000", "01210"} << "saved";
+        QTest::newRow("clicked") << "1" << QByteArrayList{"11222", "11213", "00011"} << "saved";
     }
     void savedRefusedOrClosed()
     {
@@ -230,10 +223,9 @@ private slots:
         rig.write("prog.cfg", stored);
         ProgramSetup d(rig.services());
         d.show();
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 5; ++i)
             for (int n = flags[1][i] - '0'; n > 0; --n)
                 d.findChild<QCheckBox*>(flagNames[i])->click();
-        }
         d.findChild<QLineEdit*>("PortNumber")->setText(port);
         d.findChild<QLineEdit*>("LogDelay")->setText("abc");
         d.findChild<QLineEdit*>("WSUnits")->setText(units);
@@ -269,8 +261,7 @@ private slots:
         d.findChild<QLineEdit*>("PortNumber")->setText("2");
         QVERIFY(hint->text().startsWith("Port 2 is COM2 -> /dev/null"));
         d.findChild<QPushButton*>("Command1")->click();
-        QCOMPARE(rig.messages.shown.size(), 1);
-        QVERIFY(rig.messages.shown[0].contains("not saved"));
+        QVERIFY(rig.messages.shown.size() == 1 && rig.messages.shown[0].contains("not saved"));
         QVERIFY(d.isVisible());
         QCOMPARE(d.findChild<QLineEdit*>("PortNumber")->text(), QString("2"));
     }

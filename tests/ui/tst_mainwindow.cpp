@@ -1,6 +1,7 @@
 #include "config/ProgramConfig.h"
 #include "support/WindowRig.h"
 #include "ui/Calibrate.h"
+#include "ui/Graph.h"
 #include "ui/Lamp.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgramSetup.h"
@@ -31,14 +32,16 @@ MainWindow& open(WindowRig& rig, const ProgramConfig& program = ProgramConfig::d
     return rig.mainWindow();
 }
 
-// Clicks the main window's button and runs work against the modal dialog it shows.
-template <class Dialog, class Work> void withDialog(MainWindow& w, const char* button, Work work)
+// Clicks the main window's button, runs work against the modal dialog it shows and leaves
+// that by its button named leave.
+template <class Dialog, class Work>
+void withDialog(MainWindow& w, const char* button, const char* leave, Work work)
 {
-    QTimer::singleShot(0, [work] {
+    QTimer::singleShot(0, [work, leave] {
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         work(dialog);
-        dialog->template findChild<QPushButton*>("Command1")->click(); // Save
+        dialog->template findChild<QPushButton*>(leave)->click();
     });
     w.findChild<QPushButton*>(button)->click();
 }
@@ -57,14 +60,13 @@ private slots:
         WindowRig rig;
         auto& w = open(rig);
         auto* lamp = w.findChild<Lamp*>("BlinkData");
-        auto* mode = w.findChild<QLabel*>("txtMode");
         rig.link()->feed(frame.left(30));
         QCOMPARE(w.windowTitle(), waiting);
         QCOMPARE(lamp->state(), Lamp::State::Normal);
         rig.link()->feed(frame.mid(30));
         QCOMPARE(w.windowTitle(), live);
         QCOMPARE(column(w, 1), (QStringList{"12.5", "2.5", "31.25", "0", "150", "20"}));
-        QCOMPARE(mode->text(), QString("On Load"));
+        QCOMPARE(w.findChild<QLabel*>("txtMode")->text(), QString("On Load"));
         QCOMPARE(lamp->state(), Lamp::State::Red);
         QTRY_COMPARE_WITH_TIMEOUT(lamp->state(), Lamp::State::Normal, 1000);
 
@@ -72,32 +74,26 @@ private slots:
         QCOMPARE(w.windowTitle(), live);
         QCOMPARE(lamp->state(), Lamp::State::Red);
         rig.link()->feed("[<V>650</V><M>2</M>]");
-        QCOMPARE(mode->text(), QString());
+        QCOMPARE(w.findChild<QLabel*>("txtMode")->text(), QString());
     }
 
     // Only a flag that reads as the number 1 adds its row and shrinks the font.
     void listFollowsConfiguration_data()
     {
-        QTest::addColumn<QString>("rpm");
-        QTest::addColumn<QString>("ws");
+        QTest::addColumn<QStringList>("display"); // DisplayRPM, DisplayWS
         QTest::addColumn<QStringList>("extraRows");
         QTest::addColumn<int>("points");
-        const auto row = [](const char* rpm, const char* ws, const QStringList& extra, int pt) {
-            QTest::newRow(qPrintable(QString("RPM %1, wind %2").arg(rpm, ws)))
-                << QString(rpm) << QString(ws) << extra << pt;
-        };
-        row("2", "0", {}, 24);
-        row("0", "1", {"knots"}, 20);
-        row("1.0", "1", {"RPM", "knots"}, 18);
+        QTest::newRow("neither") << QStringList{"2", "0"} << QStringList() << 24;
+        QTest::newRow("wind") << QStringList{"0", "1"} << QStringList{"knots"} << 20;
+        QTest::newRow("both") << QStringList{"1.0", "1"} << QStringList{"RPM", "knots"} << 18;
     }
     void listFollowsConfiguration()
     {
-        QFETCH(QString, rpm);
-        QFETCH(QString, ws);
+        QFETCH(QStringList, display);
         QFETCH(QStringList, extraRows);
         QFETCH(int, points);
         WindowRig rig;
-        auto& w = open(rig, {"1", "0", "0", "60", "0", rpm, ws, "knots"});
+        auto& w = open(rig, {"1", "0", "0", "60", "0", display[0], display[1], "knots"});
         const QStringList labels = QStringList{"Volts", "Amps", "Watts", "WattHours"} + extraRows;
         QCOMPARE(column(w, 2), labels);
         QCOMPARE(column(w, 1), QStringList(labels.size(), "0.0"));
@@ -128,24 +124,22 @@ private slots:
         QCOMPARE(w.statusText(), QString("Cannot open COM1: missing (no such device). Trying "
                                          "again every 5 seconds."));
         auto* retry = rig.station().findChild<QTimer*>("PortRetry");
-        QTest::qWait(50);
-        QCOMPARE(link->openAttempts, 1);
-        link->refuseOpen = false;
-        retry->setInterval(10);
-        QTRY_VERIFY_WITH_TIMEOUT(link->isOpen(), 1000);
-        QVERIFY(w.statusText().isEmpty());
-
-        retry->setInterval(Station::PortRetryMs);
+        // No attempt before the 5 s timer fires; once it does, the port opens and all is well.
+        const auto reopens = [&](int attemptsSoFar) {
+            QTest::qWait(50);
+            QCOMPARE(link->openAttempts, attemptsSoFar);
+            link->refuseOpen = false;
+            retry->setInterval(10);
+            QTRY_VERIFY_WITH_TIMEOUT(link->isOpen(), 1000);
+            QVERIFY(w.statusText().isEmpty());
+            retry->setInterval(Station::PortRetryMs);
+        };
+        reopens(1);
         link->feed("[<V>625</V><I>5");
         link->unplug();
         QCOMPARE(w.statusText(),
                  QString("COM1: device disconnected. Trying again every 5 seconds."));
-        QTest::qWait(50);
-        QCOMPARE(link->openAttempts, 2);
-        retry->setInterval(10);
-        QTRY_VERIFY_WITH_TIMEOUT(link->isOpen(), 1000);
-        QCOMPARE(link->openAttempts, 3);
-        QVERIFY(w.statusText().isEmpty());
+        reopens(2);
         link->feed("62</I>]");
         QCOMPARE(w.windowTitle(), live);
     }
@@ -174,12 +168,11 @@ private slots:
         QCOMPARE(delay->text(), QString("10"));
         QVERIFY(logging(true));
 
-        auto* logTimer = rig.station().findChild<QTimer*>("Timer1");
         QVERIFY(QDir(rig.path("Excel")).removeRecursively());
-        QMetaObject::invokeMethod(logTimer, "timeout");
+        QMetaObject::invokeMethod(rig.station().findChild<QTimer*>("Timer1"), "timeout");
         QCOMPARE(lamp->state(), Lamp::State::Error);
         QVERIFY(QDir(rig.path(".")).mkdir("Excel"));
-        QMetaObject::invokeMethod(logTimer, "timeout");
+        QMetaObject::invokeMethod(rig.station().findChild<QTimer*>("Timer1"), "timeout");
         QCOMPARE(lamp->state(), Lamp::State::Red);
         QTRY_COMPARE_WITH_TIMEOUT(lamp->state(), Lamp::State::Normal, 1000);
         stop->click();
@@ -192,16 +185,10 @@ private slots:
         WindowRig rig;
         auto& w = open(rig);
         w.show();
-        QString modal;
-        QTimer::singleShot(0, [&] {
-            QWidget* graph = QApplication::activeModalWidget();
-            modal = graph ? graph->windowTitle() : QString();
+        withDialog<Graph>(w, "ShowLogs", "Command2", [&](Graph* graph) { // its Exit
+            QCOMPARE(graph->windowTitle(), QString("Graph"));
             rig.link()->feed(frame);
-            if (graph)
-                graph->close();
         });
-        w.findChild<QPushButton*>("ShowLogs")->click();
-        QCOMPARE(modal, QString("Graph"));
         QCOMPARE(w.windowTitle(), live);
         w.findChild<QPushButton*>("Exit")->click();
         QVERIFY(!rig.link()->isOpen() && !w.isVisible());
@@ -214,19 +201,18 @@ private slots:
         WindowRig rig;
         rig.refuseOpen = true; // retrying when setup opens, which must stop the retries
         MainWindow& w = rig.mainWindow(); // writes the default files
-        MemorySerialLink* link = rig.link();
         w.findChild<QPushButton*>("StartLogging")->click();
-        withDialog<ProgramSetup>(w, "Setup", [&](ProgramSetup* setup) {
+        withDialog<ProgramSetup>(w, "Setup", "Command1", [&](ProgramSetup* setup) { // Save
             QVERIFY(!rig.station().findChild<QTimer*>("PortRetry")->isActive());
-            link->refuseOpen = false;
+            rig.link()->refuseOpen = false;
             setup->findChild<QLineEdit*>("PortNumber")->setText("3");
             setup->findChild<QLineEdit*>("LogDelay")->setText("30");
         });
-        QVERIFY(link->isOpen());
-        QCOMPARE(link->lastPortNumber, 3);
+        QVERIFY(rig.link()->isOpen());
+        QCOMPARE(rig.link()->lastPortNumber, 3);
         QCOMPARE(w.findChild<QLineEdit*>("delay")->text(), QString("30"));
-        QCOMPARE(rig.station().findChild<QTimer*>("Timer1")->interval(), 60000);
-        QVERIFY(rig.station().findChild<QTimer*>("Timer1")->isActive());
+        QVERIFY(rig.station().isLogging());
+        QCOMPARE(rig.station().loggingIntervalMs(), 60000);
     }
 
     // A Port that is not a number once opened port 1, where another device may be: now no
@@ -234,21 +220,19 @@ private slots:
     void portThatIsNotANumberOpensNothing()
     {
         WindowRig rig;
-        rig.writeConfig({"COM2", "0", "0", "60", "0", "1", "1", "km/h"});
-        MainWindow& w = rig.mainWindow();
-        MemorySerialLink* link = rig.link();
+        auto& w = open(rig, {"COM2", "0", "0", "60", "0", "1", "1", "km/h"});
         rig.station().findChild<QTimer*>("PortRetry")->setInterval(10);
         QTest::qWait(50);
-        QCOMPARE(link->openAttempts, 0);
+        QCOMPARE(rig.link()->openAttempts, 0);
         QCOMPARE(w.statusText(), QString("prog.cfg: Port \"COM2\" is not a port number: no port "
                                          "opened. Set the port in Program Setup."));
-        withDialog<ProgramSetup>(w, "Setup", [&](ProgramSetup* setup) {
+        withDialog<ProgramSetup>(w, "Setup", "Command1", [&](ProgramSetup* setup) { // Save
             auto* port = setup->findChild<QLineEdit*>("PortNumber");
             QCOMPARE(port->text(), QString("COM2"));
             port->setText("2");
         });
-        QCOMPARE(link->lastPortNumber, 2);
-        QVERIFY(link->isOpen() && w.statusText().isEmpty());
+        QVERIFY(rig.link()->isOpen() && rig.link()->lastPortNumber == 2 &&
+                w.statusText().isEmpty());
     }
 
     // Watt-hours stopped a minute into a dialog that holds the port: its time does not count
@@ -266,7 +250,7 @@ private slots:
             return w.reading().WattHours * 720 / 31.25; // in steps of 5 s
         };
         at(0, 50);
-        withDialog<Calibrate>(w, "CalibrateButton", [&](Calibrate*) {
+        withDialog<Calibrate>(w, "CalibrateButton", "Command6", [&](Calibrate*) { // Exit
             QCOMPARE(stepAt(5, 0), 1.0);
             at(10, 0);
         });
