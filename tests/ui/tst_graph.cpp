@@ -95,6 +95,7 @@ private slots:
         WindowRig rig;
         Window w(rig, dayLog(1440));
         w.g->show(); // the real pointer once: mouse pixels reach the readout
+        QVERIFY(!w.plot()->grab().toImage().allGray()); // the series painted, not only listed
         QTest::mouseMove(w.plot(), QPoint(w.plot()->width() / 2, 5));
         QVERIFY(!w.texts({"vt"}).isEmpty());
         emit w.plot()->moved(QPointF(4, 0)); // the fifth; its neighbours differ in every value
