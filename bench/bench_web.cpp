@@ -77,7 +77,7 @@ struct Client
     void ask()
     {
         sent.start();
-        socket.write("GET /api/live HTTP/1.1\r\nHost: bench\r\n\r\n");
+        socket.write("GET /api/live HTTP/1.1\r\nHost: localhost\r\n\r\n");
     }
     void read()
     {
@@ -132,7 +132,7 @@ double pngMs(quint16 port, const QByteArray& target, QByteArray* body)
     socket.waitForConnected(5000);
     QElapsedTimer timer;
     timer.start();
-    socket.write("GET " + target + " HTTP/1.1\r\nConnection: close\r\n\r\n");
+    socket.write("GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
     QByteArray in;
     while (socket.waitForReadyRead(10000))
         in += socket.readAll();

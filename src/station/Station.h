@@ -52,6 +52,8 @@ public:
     const Reading& reading() const { return m_live.reading(); }
     const ProgramConfig& config() const { return m_config; }
     const QString& programDir() const { return m_services.programDir; }
+    // The time as the station's clock has it: what decides today for everyone reading it.
+    QDateTime now() const { return m_services.clock->now(); }
     // When the last frame was converted; invalid before the first.
     QDateTime lastFrameTime() const { return m_lastFrameTime; }
     bool isLogging() const { return m_logTimer.isActive(); }

@@ -7,8 +7,10 @@
 #include "station/Station.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -56,7 +58,8 @@ DayQuery runQuery(const QString& date, const QUrlQuery& query, const QString& pr
     q.to = query.hasQueryItem(QStringLiteral("to")) ? query.queryItemValue(QStringLiteral("to"))
                                                    : QStringLiteral("23:59");
     // The date only ever reaches a file name as the three numbers the query checks.
-    static const QRegularExpression dateForm(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})$"));
+    static const QRegularExpression dateForm(
+        QRegularExpression::anchoredPattern(QStringLiteral("(\\d{4})-(\\d{2})-(\\d{2})")));
     const QRegularExpressionMatch d = dateForm.match(date);
     const auto hoursMinutes = [](const QString& time) {
         const QStringList parts = time.split(QLatin1Char(':'));
@@ -96,7 +99,7 @@ HttpResponse WebApi::handle(const HttpRequest& request) const
     if (path == QLatin1String("/")) {
         QFile page(QStringLiteral(":/web/dashboard.html"));
         page.open(QIODevice::ReadOnly);
-        return {200, "text/html; charset=utf-8", page.readAll()};
+        return {200, "text/html; charset=utf-8", page.readAll(), {}, {}};
     }
     if (path == QLatin1String("/api/live"))
         return live();
@@ -153,7 +156,7 @@ HttpResponse WebApi::day(const QString& date, bool csv, const QUrlQuery& query) 
                 out += csvField(*field) + ',';
             out += csvField(t.mode) + "\r\n";
         }
-        return {200, "text/csv; charset=utf-8", out};
+        return {200, "text/csv; charset=utf-8", out, pastDayTag(date, "csv " + q.from + ' ' + q.to), {}};
     }
     QJsonArray records;
     const HistoryData& d = *q.data;
@@ -166,10 +169,12 @@ HttpResponse WebApi::day(const QString& date, bool csv, const QUrlQuery& query) 
                                    {QStringLiteral("wind"), d.HistoryWind[i]},
                                    {QStringLiteral("mode"), d.HistoryModes[i]}});
     }
-    return HttpResponse::json(compact({{QStringLiteral("date"), date},
-                                       {QStringLiteral("from"), q.from},
-                                       {QStringLiteral("to"), q.to},
-                                       {QStringLiteral("records"), records}}));
+    HttpResponse response = HttpResponse::json(compact({{QStringLiteral("date"), date},
+                                                        {QStringLiteral("from"), q.from},
+                                                        {QStringLiteral("to"), q.to},
+                                                        {QStringLiteral("records"), records}}));
+    response.etag = pastDayTag(date, "json " + q.from + ' ' + q.to);
+    return response;
 }
 
 HttpResponse WebApi::graph(const QString& date, const QUrlQuery& query) const
@@ -213,15 +218,42 @@ HttpResponse WebApi::graph(const QString& date, const QUrlQuery& query) const
     if (!q.result.draw())
         return HttpResponse::error(q.status(), q.result.message);
     const GraphPicture picture = DrawGraph::draw(*q.data, settings, PlotExtents());
-    const QImage image = GraphImage::render(picture, QSize(*w, *h));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    // The graph has a handful of colours: as a palette picture it is written several times
-    // faster and far smaller.
-    image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither)
-        .save(&buffer, "PNG", 70);
-    return {200, "image/png", png};
+    const QSize size(*w, *h);
+    const QByteArray etag =
+        pastDayTag(date, QStringLiteral("png %1 %2 %3 %4 %5 %6")
+                             .arg(size.width())
+                             .arg(size.height())
+                             .arg(series, settings.WSUnits, q.from, q.to));
+    // Drawing and compressing a large picture takes long: a worker does it from a copy.
+    HttpResponse response;
+    response.etag = etag;
+    response.work = [picture, size, etag] {
+        const QImage image = GraphImage::render(picture, size);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        // The graph has a handful of colours: as a palette picture it is written several
+        // times faster and far smaller.
+        image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither)
+            .save(&buffer, "PNG", 70);
+        return HttpResponse{200, "image/png", png, etag, {}};
+    };
+    return response;
+}
+
+QByteArray WebApi::pastDayTag(const QString& date, const QString& asked) const
+{
+    // Today's records still grow; an earlier day's change only when someone edits the file,
+    // which its size and time then show.
+    const QDate day = QDate::fromString(date, Qt::ISODate);
+    if (!day.isValid() || day >= m_station.now().date())
+        return {};
+    const QFileInfo file(HistoryQuery::logPath(m_station.programDir(), day));
+    if (!file.exists())
+        return {};
+    const QByteArray key = asked.toUtf8() + ' ' + QByteArray::number(file.size()) + ' ' +
+                           QByteArray::number(file.lastModified().toMSecsSinceEpoch());
+    return '"' + QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(20) + '"';
 }
 
 HttpResponse WebApi::energy(const QUrlQuery& query) const
@@ -236,7 +268,7 @@ HttpResponse WebApi::energy(const QUrlQuery& query) const
     DayEnergy energy;
     energy.load(m_station.programDir());
     // Today's count is newer in the station than in the file, which is saved once a minute.
-    const QDate today = QDate::currentDate();
+    const QDate today = m_station.now().date();
     QMap<QDate, double> all = energy.days();
     all.insert(today, m_station.reading().WattHours);
     QJsonArray list;
@@ -261,5 +293,5 @@ HttpResponse WebApi::page() const
                                                        "\"Save HTML page?\" in Program Setup."));
     if (!file.open(QIODevice::ReadOnly))
         return HttpResponse::error(500, QStringLiteral("html/log.asp: %1").arg(file.errorString()));
-    return {200, "text/html; charset=utf-8", file.readAll()};
+    return {200, "text/html; charset=utf-8", file.readAll(), {}, {}};
 }

@@ -21,6 +21,8 @@ private:
     HttpResponse graph(const QString& date, const QUrlQuery& query) const;
     HttpResponse energy(const QUrlQuery& query) const;
     HttpResponse page() const;
+    // The validator of an answer about a day that is over; empty for today and later.
+    QByteArray pastDayTag(const QString& date, const QString& asked) const;
 
     const Station& m_station;
 };

@@ -25,6 +25,7 @@ public:
     QString listen(const Address& address);
     quint16 port() const { return m_http.port(); }
     int connectionCount() const { return m_http.connectionCount(); }
+    qsizetype heldBytes() const { return m_http.heldBytes(); }
     // Said before listening on an address that others on the network can reach.
     static QString exposureWarning(const Address& address);
 

@@ -2,6 +2,7 @@
 
 #include <QTcpSocket>
 #include <QtTest>
+#include <sys/socket.h>
 
 struct HttpReply
 {
@@ -20,32 +21,55 @@ struct HttpReply
     }
 };
 
-// Sends raw bytes, on a connection of its own unless one is kept, and reads one reply while
+// Sends raw bytes on a connection of its own unless one is kept, closing its sending side
+// after them when asked, and reads `count` replies (fewer when the server closes first) while
 // running the event loop, so a server in this thread can answer as well as one elsewhere.
-inline HttpReply httpAsk(quint16 port, const QByteArray& request, QTcpSocket* keep = nullptr)
+// Replies to HEAD, and 304s, carry no body. `closed` is whether the server then closed, as
+// it said it would or as it must once a half-closed client has its answers.
+inline QList<HttpReply> httpReplies(quint16 port, const QByteArray& request, int count,
+                                    QTcpSocket* keep = nullptr, bool halfClose = false)
 {
     QTcpSocket own;
     QTcpSocket& socket = keep ? *keep : own;
-    if (socket.state() != QAbstractSocket::ConnectedState)
+    if (socket.state() != QAbstractSocket::ConnectedState) {
         socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.waitForConnected(5000);
+    }
     socket.write(request);
+    socket.flush();
+    if (halfClose)
+        ::shutdown(int(socket.socketDescriptor()), SHUT_WR);
+    const bool bodies = !request.startsWith("HEAD");
     QByteArray in;
-    HttpReply r;
+    QList<HttpReply> replies;
+    const auto gone = [&] { return socket.state() == QAbstractSocket::UnconnectedState; };
     (void)QTest::qWaitFor(
         [&] {
             in += socket.readAll();
-            const int end = in.indexOf("\r\n\r\n");
-            if (end < 0)
-                return socket.state() == QAbstractSocket::UnconnectedState;
-            r.head = in.left(end);
-            const int length = r.header("Content-Length").toInt();
-            return request.startsWith("HEAD") || in.size() >= end + 4 + length;
+            for (int end; replies.size() < count && (end = in.indexOf("\r\n\r\n")) >= 0;) {
+                HttpReply r;
+                r.head = in.left(end);
+                const int length =
+                    bodies && !r.head.startsWith("HTTP/1.1 304") ? r.header("Content-Length").toInt() : 0;
+                if (in.size() < end + 4 + length)
+                    break;
+                r.status = r.head.mid(9, 3).toInt();
+                r.body = in.mid(end + 4, length);
+                in.remove(0, end + 4 + length);
+                replies << r;
+            }
+            return replies.size() == count || gone();
         },
         5000);
-    r.status = r.head.mid(9, 3).toInt();
-    r.body = in.mid(in.indexOf("\r\n\r\n") + 4);
-    r.closed = r.header("Connection") == "close" &&
-               QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; },
-                               5000);
-    return r;
+    if (!replies.isEmpty()) {
+        HttpReply& last = replies.last();
+        last.body += in; // a body longer than it said shows
+        last.closed = (halfClose || last.header("Connection") == "close") && QTest::qWaitFor(gone, 5000);
+    }
+    return replies;
+}
+
+inline HttpReply httpAsk(quint16 port, const QByteArray& request, QTcpSocket* keep = nullptr)
+{
+    return httpReplies(port, request, 1, keep).value(0);
 }
