@@ -1,7 +1,7 @@
 // Prints how fast frames go from received text to display rows, and what a receive event
 // costs while a stream without brackets piles up (it should not grow with the buffer).
 #include "config/ProgramConfig.h"
-#include "device/LiveDisplay.h"
+#include "ui/LiveDisplay.h"
 #include "device/LiveReading.h"
 #include "device/ReceiveBuffer.h"
 

@@ -1,5 +1,6 @@
 #include "Conversion.h"
 
+#include "CalibrationFormula.h"
 #include "common/NumberParse.h"
 #include "common/Rounding.h"
 
@@ -7,13 +8,14 @@
 
 namespace {
 
-// numerator / divisor * factor, in that order, rounded.
-std::optional<double> divideRounded(double numerator, std::optional<double> divisor,
-                                    int decimals, double factor = 1.0)
+// A formula's result for a divider, or nothing when the divider is missing or 0 or the result
+// is not finite.
+template <typename Formula>
+std::optional<double> checked(std::optional<double> divider, Formula formula)
 {
-    if (!divisor || *divisor == 0.0)
+    if (!divider || *divider == 0.0)
         return std::nullopt;
-    const double value = roundHalfEven(numerator / *divisor * factor, decimals);
+    const double value = formula(*divider);
     if (!std::isfinite(value))
         return std::nullopt;
     return value;
@@ -37,25 +39,30 @@ CalibrationNumbers CalibrationNumbers::from(const CalibrationSettings& settings)
 bool Convert(Reading& reading, const RawFrame& raw, const CalibrationNumbers& calibration,
              bool loggingOn)
 {
-    const auto volts = divideRounded(raw.v, calibration.voltDivider, 2);
+    const auto volts = checked(calibration.voltDivider,
+                               [&](double d) { return CalibrationFormula::volts(raw.v, d); });
     if (!volts)
         return false;
     reading.Volts = *volts;
 
     if (!calibration.voltOffset)
         return false;
-    const auto amps = divideRounded(raw.i - *calibration.voltOffset, calibration.ampDivider, 2);
+    const auto amps = checked(calibration.ampDivider, [&](double d) {
+        return CalibrationFormula::amps(raw.i, *calibration.voltOffset, d);
+    });
     if (!amps)
         return false;
     reading.Amps = *amps;
     reading.LastRawCurrent = raw.i;
 
-    const auto rpm = divideRounded(raw.r, calibration.rpmDivider, 1, 60.0);
+    const auto rpm = checked(calibration.rpmDivider,
+                             [&](double d) { return CalibrationFormula::rpm(raw.r, d); });
     if (!rpm)
         return false;
     reading.RPM = *rpm;
 
-    const auto wind = divideRounded(raw.s, calibration.wsDivider, 1);
+    const auto wind = checked(calibration.wsDivider,
+                              [&](double d) { return CalibrationFormula::windSpeed(raw.s, d); });
     if (!wind)
         return false;
     reading.WindSpeed = *wind;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/AppServices.h"
-#include "ui/CalibrationReadout.h"
+#include "device/CalibrationReadout.h"
 #include "station/PortKeeper.h"
 
 #include <QDialog>

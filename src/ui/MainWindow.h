@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/LiveDisplay.h"
+#include "ui/LiveDisplay.h"
 #include "station/Station.h"
 #include "ui/AppServices.h"
 

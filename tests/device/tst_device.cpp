@@ -1,5 +1,5 @@
 #include "device/FrameDecoder.h"
-#include "device/LiveDisplay.h"
+#include "ui/LiveDisplay.h"
 #include "device/LiveReading.h"
 #include "device/QtSerialLink.h"
 #include "device/ReceiveBuffer.h"

@@ -1,5 +1,6 @@
 #include "CalibrationReadout.h"
 
+#include "CalibrationFormula.h"
 #include "common/NumberParse.h"
 #include "common/NumberText.h"
 #include "common/Rounding.h"
@@ -62,22 +63,23 @@ CalibrationReadout::Texts CalibrationReadout::takeFrame(QByteArrayView frame, co
     // An unusable RPM divider shows 1, which tells the user the box needs a number.
     double rpm = 1;
     if (usablePositive(boxes.rpmDivider))
-        rpm = pulses / *parseNumber(boxes.rpmDivider) * 60;
+        rpm = CalibrationFormula::rpm(pulses, *parseNumber(boxes.rpmDivider));
     if (usablePositive(boxes.wsDivider))
-        m_windSpeed = pulses2 / *parseNumber(boxes.wsDivider);
+        m_windSpeed = CalibrationFormula::windSpeed(pulses2, *parseNumber(boxes.wsDivider));
 
     Texts texts;
     texts.battV = rounded(m_rawVolts, 2);
     texts.shuntV = rounded(m_rawShunt, 2);
     texts.pulses = pulseCaption(r);
-    texts.rpm = rounded(rpm, 1) + QStringLiteral(" RPM");
+    texts.rpm = NumberText(rpm) + QStringLiteral(" RPM");
     texts.pulses2 = pulseCaption(s);
-    texts.windSpeed = rounded(m_windSpeed, 1) + QLatin1Char(' ') + boxes.unit;
+    texts.windSpeed = NumberText(m_windSpeed) + QLatin1Char(' ') + boxes.unit;
     if (usablePositive(boxes.voltDivider))
-        texts.volts = rounded(m_rawVolts / *parseNumber(boxes.voltDivider), 2) +
+        texts.volts = NumberText(CalibrationFormula::volts(m_rawVolts, *parseNumber(boxes.voltDivider))) +
                       QStringLiteral(" Volts");
     if (convertible(boxes.ampDivider))
-        texts.amps = rounded((m_rawShunt - boxes.offset) / *parseNumber(boxes.ampDivider), 2) +
+        texts.amps = NumberText(CalibrationFormula::amps(m_rawShunt, boxes.offset,
+                                                         *parseNumber(boxes.ampDivider))) +
                      QStringLiteral(" Amps");
     return texts;
 }

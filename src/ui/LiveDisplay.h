@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Reading.h"
+#include "device/Reading.h"
 #include "config/ProgramConfig.h"
 
 #include <QString>
