@@ -275,7 +275,7 @@ HistoryQuery::Result HistoryQuery::run(const HistoryQueryInput& input, const QSt
 
 QString HistoryQuery::logPath(const QString& programDir, const QDate& day)
 {
-    return programDir + QStringLiteral("/logs/") + DayStamp(day) + QStringLiteral(".txt");
+    return programDir + QLatin1Char('/') + DailyLogFile(day);
 }
 
 QString HistoryQuery::tooManyMessage()

@@ -21,11 +21,6 @@ QString LogWriter::Result::describe() const
     return text;
 }
 
-QString LogWriter::logFile(const QDate& date)
-{
-    return QStringLiteral("logs/") + DayStamp(date) + QStringLiteral(".txt");
-}
-
 LogWriter::Result LogWriter::writeTick(const QString& programDir, const Reading& reading,
                                        const ProgramConfig& config, const QDateTime& now,
                                        const QLocale& locale, OutputBacklog* backlog)
@@ -33,7 +28,7 @@ LogWriter::Result LogWriter::writeTick(const QString& programDir, const Reading&
     // The date is taken once, so a tick just after midnight writes every file of the new day.
     const QDate date = now.date();
     Result result;
-    OutputBacklog::append(backlog, OutputFile(programDir, logFile(date)),
+    OutputBacklog::append(backlog, OutputFile(programDir, DailyLogFile(date)),
                           LogRecord(reading, now.time()), result.failures);
 
     if (ProgramConfig::isOn(config.Savehtml)) {

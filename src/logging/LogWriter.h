@@ -29,9 +29,6 @@ public:
         QString describe() const;
     };
 
-    // "logs/" + DayStamp + ".txt".
-    static QString logFile(const QDate& date);
-
     static Result writeTick(const QString& programDir, const Reading& reading,
                             const ProgramConfig& config, const QDateTime& now,
                             const QLocale& locale, OutputBacklog* backlog = nullptr);

@@ -3,6 +3,7 @@
 #include "history/DrawGraph.h"
 #include "history/GraphImage.h"
 #include "history/HistoryQuery.h"
+#include "logging/WebPagePublisher.h"
 #include "station/DayEnergy.h"
 #include "station/Station.h"
 
@@ -287,11 +288,12 @@ HttpResponse WebApi::energy(const QUrlQuery& query) const
 
 HttpResponse WebApi::page() const
 {
-    QFile file(QDir(m_station.programDir()).filePath(QStringLiteral("html/log.asp")));
+    const QString name = WebPagePublisher::pageFile();
+    QFile file(QDir(m_station.programDir()).filePath(name));
     if (!file.exists())
-        return HttpResponse::error(404, QStringLiteral("html/log.asp has not been written: turn on "
+        return HttpResponse::error(404, name + QStringLiteral(" has not been written: turn on "
                                                        "\"Save HTML page?\" in Program Setup."));
     if (!file.open(QIODevice::ReadOnly))
-        return HttpResponse::error(500, QStringLiteral("html/log.asp: %1").arg(file.errorString()));
+        return HttpResponse::error(500, name + QStringLiteral(": ") + file.errorString());
     return {200, "text/html; charset=utf-8", file.readAll(), {}, {}};
 }

@@ -2,6 +2,7 @@
 // logged it from the device simulator's plant: for screenshots, benchmarks and trying out
 // the history window. Usage: wendro-sample-day DIR [YYYY-MM-DD] [interval seconds] [seed]
 #include "PlantModel.h"
+#include "common/DayStamp.h"
 #include "config/CalibrationSettings.h"
 #include "config/ProgramConfig.h"
 #include "device/LiveReading.h"
@@ -51,6 +52,6 @@ int main(int argc, char* argv[])
         live.reading().resetPeaks();
         ++records;
     }
-    std::printf("wrote %d records to %s\n", records, qPrintable(LogWriter::logFile(day)));
+    std::printf("wrote %d records to %s\n", records, qPrintable(DailyLogFile(day)));
     return 0;
 }
