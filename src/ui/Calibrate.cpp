@@ -46,11 +46,11 @@ Calibrate::Calibrate(const AppServices& services, QWidget* parent)
     connect(&m_port, &PortKeeper::frameArrived, this, &Calibrate::showFrame);
     connect(&m_port, &PortKeeper::problemChanged, this,
             [this](const QString& text) { setStatus(StatusSource::Port, text); });
-    connect(m_Command2, &QPushButton::clicked, this, &Calibrate::Zero);
-    connect(m_Command1, &QPushButton::clicked, this, &Calibrate::SaveCalibration);
-    connect(m_Command6, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_zeroButton, &QPushButton::clicked, this, &Calibrate::takeZeroOffset);
+    connect(m_saveButton, &QPushButton::clicked, this, &Calibrate::save);
+    connect(m_exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    Open();
+    loadFiles();
 }
 
 Calibrate::~Calibrate() = default;
@@ -139,65 +139,65 @@ void Calibrate::buildControls()
         bands->addLayout(row);
     };
 
-    m_txtBattV = rawValue("txtBattV");
-    m_BatteryVolts = dividerBox("BatteryVolts", "0");
-    m_txtBattVadjusted = result("txtBattVadjusted");
+    m_rawVolts = rawValue("txtBattV");
+    m_voltDivider = dividerBox("BatteryVolts", "0");
+    m_voltsResult = result("txtBattVadjusted");
     band(QStringLiteral("Step 1. Set Voltage"),
          {label(QStringLiteral("Measure your battery voltage, and then adjust")),
           label(QStringLiteral("this value until the correct battery voltage")),
           label(QStringLiteral("is displayed"))},
-         m_txtBattV, m_BatteryVolts, m_txtBattVadjusted);
+         m_rawVolts, m_voltDivider, m_voltsResult);
 
     auto* zeroRow = new QWidget(content);
     auto* zeroLayout = new QHBoxLayout(zeroRow);
     zeroLayout->setContentsMargins(0, 4, 0, 0);
-    m_Command2 = new QPushButton(QStringLiteral("Zero"), zeroRow);
-    m_Command2->setObjectName(QStringLiteral("Command2"));
-    m_OffsetV = new QLabel(QStringLiteral("0"), zeroRow);
-    m_OffsetV->setObjectName(QStringLiteral("OffsetV"));
-    m_OffsetV->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_OffsetV->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_OffsetV->setMinimumWidth(textWidth("00000.00"));
-    zeroLayout->addWidget(m_Command2);
-    zeroLayout->addWidget(m_OffsetV);
+    m_zeroButton = new QPushButton(QStringLiteral("Zero"), zeroRow);
+    m_zeroButton->setObjectName(QStringLiteral("Command2"));
+    m_offsetLabel = new QLabel(QStringLiteral("0"), zeroRow);
+    m_offsetLabel->setObjectName(QStringLiteral("OffsetV"));
+    m_offsetLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_offsetLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_offsetLabel->setMinimumWidth(textWidth("00000.00"));
+    zeroLayout->addWidget(m_zeroButton);
+    zeroLayout->addWidget(m_offsetLabel);
     zeroLayout->addWidget(new QLabel(QStringLiteral("Offset"), zeroRow));
     zeroLayout->addStretch();
 
-    m_txtShuntV = rawValue("txtShuntV");
-    m_BatteryCurrent = dividerBox("BatteryCurrent", "0");
-    m_txtBattAadjusted = result("txtBattAadjusted");
+    m_rawShunt = rawValue("txtShuntV");
+    m_ampDivider = dividerBox("BatteryCurrent", "0");
+    m_ampsResult = result("txtBattAadjusted");
     band(QStringLiteral("Step 2. Set Current"),
          {label(QStringLiteral("With no current flowing, press the Zero button..")),
           label(QStringLiteral("Apply a charging current, and adjust this")),
           label(QStringLiteral("value until the correct amps is displayed.")), zeroRow},
-         m_txtShuntV, m_BatteryCurrent, m_txtBattAadjusted);
+         m_rawShunt, m_ampDivider, m_ampsResult);
 
-    m_txtPulsess = rawValue("txtPulsess");
-    m_PulseDivider = dividerBox("PulseDivider", "1");
-    m_txtWindmillRPM = result("txtWindmillRPM");
+    m_rpmPulses = rawValue("txtPulsess");
+    m_rpmDivider = dividerBox("PulseDivider", "1");
+    m_rpmResult = result("txtWindmillRPM");
     band(QStringLiteral("Step 3. Set RPM"),
          {label(QStringLiteral("How many pulses per revolution?"), "Label3"),
           label(QStringLiteral("ie, for a generator giving 14 pulses per turn, type in 14."))},
-         m_txtPulsess, m_PulseDivider, m_txtWindmillRPM);
+         m_rpmPulses, m_rpmDivider, m_rpmResult);
 
-    m_Label23 = label(QString(), "Label23");
-    m_txtPulsess2 = rawValue("txtPulsess2");
-    m_Pulse2Divider = dividerBox("Pulse2Divider", "1");
-    m_txtWindSpeed = result("txtWindSpeed");
-    band(QStringLiteral("Step 4. Set Wind Speed"), {m_Label23}, m_txtPulsess2, m_Pulse2Divider,
-         m_txtWindSpeed);
+    m_windQuestion = label(QString(), "Label23");
+    m_windPulses = rawValue("txtPulsess2");
+    m_windDivider = dividerBox("Pulse2Divider", "1");
+    m_windResult = result("txtWindSpeed");
+    band(QStringLiteral("Step 4. Set Wind Speed"), {m_windQuestion}, m_windPulses, m_windDivider,
+         m_windResult);
 
-    m_Command6 = new QPushButton(QStringLiteral("Exit ( dont save )"), content);
-    m_Command6->setObjectName(QStringLiteral("Command6"));
-    m_Command1 = new QPushButton(QStringLiteral("Save Calibration"), content);
-    m_Command1->setObjectName(QStringLiteral("Command1"));
+    m_exitButton = new QPushButton(QStringLiteral("Exit ( dont save )"), content);
+    m_exitButton->setObjectName(QStringLiteral("Command6"));
+    m_saveButton = new QPushButton(QStringLiteral("Save Calibration"), content);
+    m_saveButton->setObjectName(QStringLiteral("Command1"));
     // Enter in a divider box must not press Zero or Exit behind the user's back.
-    for (QPushButton* button : {m_Command1, m_Command2, m_Command6})
+    for (QPushButton* button : {m_saveButton, m_zeroButton, m_exitButton})
         button->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(m_Command6);
-    buttons->addWidget(m_Command1);
+    buttons->addWidget(m_exitButton);
+    buttons->addWidget(m_saveButton);
 
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->addLayout(bands);
@@ -207,26 +207,26 @@ void Calibrate::buildControls()
     m_status = StatusLine::belowContent(this, content);
 }
 
-void Calibrate::Open()
+void Calibrate::loadFiles()
 {
     namespace K = ConfigKeys;
     ConfigReport programReport;
     const ProgramConfig program = ProgramConfig::load(m_services.programDir, &programReport);
-    m_WSUnits = program.WSUnits;
-    m_Port = program.portNumber();
+    m_windUnit = program.WSUnits;
+    m_portNumber = program.portNumber();
     m_portProblem = program.portProblem();
 
     ConfigReport calibrationReport;
     const CalibrationSettings settings =
         CalibrationSettings::load(m_services.programDir, &calibrationReport);
     if (const auto offset = parseNumber(settings.VoltOffset)) {
-        m_VoltOffset = *offset;
+        m_zeroOffset = *offset;
     } else {
-        m_VoltOffset = parseNumber(CalibrationSettings::defaults().VoltOffset).value_or(0);
+        m_zeroOffset = parseNumber(CalibrationSettings::defaults().VoltOffset).value_or(0);
         calibrationReport.damagedKeys << QString::fromLatin1(K::VoltOffset);
     }
 
-    m_Label23->setText(QStringLiteral("How many pulses per ") + m_WSUnits + QLatin1Char('?'));
+    m_windQuestion->setText(QStringLiteral("How many pulses per ") + m_windUnit + QLatin1Char('?'));
     // The status wraps within the dialog's width, which a long unit text may have set; it
     // is still hidden here, so it does not count itself.
     m_status->setFixedWidth(layout()->sizeHint().width());
@@ -240,48 +240,48 @@ void Calibrate::Open()
 
 void Calibrate::fillControls(const CalibrationSettings& settings)
 {
-    m_BatteryVolts->setText(dividerText(settings.VoltDivider));
-    m_BatteryCurrent->setText(dividerText(settings.AmpDivider));
-    m_OffsetV->setText(NumberText(m_VoltOffset));
-    m_PulseDivider->setText(dividerText(settings.RPMDivider));
-    m_Pulse2Divider->setText(settings.WSDivider);
+    m_voltDivider->setText(dividerText(settings.VoltDivider));
+    m_ampDivider->setText(dividerText(settings.AmpDivider));
+    m_offsetLabel->setText(NumberText(m_zeroOffset));
+    m_rpmDivider->setText(dividerText(settings.RPMDivider));
+    m_windDivider->setText(settings.WSDivider);
 }
 
 void Calibrate::openPort()
 {
-    if (!m_Port) {
+    if (!m_portNumber) {
         setStatus(StatusSource::Port, m_portProblem);
         return;
     }
-    m_port.open(*m_Port);
+    m_port.open(*m_portNumber);
 }
 
 void Calibrate::showFrame(const QByteArray& frame)
 {
     CalibrationReadout::Boxes boxes;
-    boxes.voltDivider = m_BatteryVolts->text();
-    boxes.ampDivider = m_BatteryCurrent->text();
-    boxes.rpmDivider = m_PulseDivider->text();
-    boxes.wsDivider = m_Pulse2Divider->text();
-    boxes.offset = m_VoltOffset;
-    boxes.unit = m_WSUnits;
+    boxes.voltDivider = m_voltDivider->text();
+    boxes.ampDivider = m_ampDivider->text();
+    boxes.rpmDivider = m_rpmDivider->text();
+    boxes.wsDivider = m_windDivider->text();
+    boxes.offset = m_zeroOffset;
+    boxes.unit = m_windUnit;
     const CalibrationReadout::Texts texts = m_readout.takeFrame(frame, boxes);
-    m_txtBattV->setText(texts.battV);
-    m_txtShuntV->setText(texts.shuntV);
-    m_txtPulsess->setText(texts.pulses);
-    m_txtWindmillRPM->setText(texts.rpm);
-    m_txtPulsess2->setText(texts.pulses2);
-    m_txtWindSpeed->setText(texts.windSpeed);
+    m_rawVolts->setText(texts.battV);
+    m_rawShunt->setText(texts.shuntV);
+    m_rpmPulses->setText(texts.pulses);
+    m_rpmResult->setText(texts.rpm);
+    m_windPulses->setText(texts.pulses2);
+    m_windResult->setText(texts.windSpeed);
     if (texts.volts)
-        m_txtBattVadjusted->setText(*texts.volts);
+        m_voltsResult->setText(*texts.volts);
     if (texts.amps)
-        m_txtBattAadjusted->setText(*texts.amps);
+        m_ampsResult->setText(*texts.amps);
 }
 
-void Calibrate::Zero()
+void Calibrate::takeZeroOffset()
 {
-    m_VoltOffset = m_readout.shownShunt();
-    m_OffsetV->setText(NumberText(m_VoltOffset));
+    m_zeroOffset = m_readout.shownShunt();
+    m_offsetLabel->setText(NumberText(m_zeroOffset));
 }
 
 QString Calibrate::dividerWarning() const
@@ -290,10 +290,10 @@ QString Calibrate::dividerWarning() const
         return QLatin1Char('"') + box->text() + QLatin1Char('"');
     };
     // Only a divider the main window cannot divide by is asked about.
-    const QPair<const char*, const QLineEdit*> boxes[] = {{"Step 1. Set Voltage", m_BatteryVolts},
-                                                          {"Step 2. Set Current", m_BatteryCurrent},
-                                                          {"Step 3. Set RPM", m_PulseDivider},
-                                                          {"Step 4. Set Wind Speed", m_Pulse2Divider}};
+    const QPair<const char*, const QLineEdit*> boxes[] = {{"Step 1. Set Voltage", m_voltDivider},
+                                                          {"Step 2. Set Current", m_ampDivider},
+                                                          {"Step 3. Set RPM", m_rpmDivider},
+                                                          {"Step 4. Set Wind Speed", m_windDivider}};
     QStringList steps;
     for (const auto& [step, box] : boxes) {
         if (!CalibrationReadout::convertible(box->text()))
@@ -307,17 +307,17 @@ QString Calibrate::dividerWarning() const
                           "readings of the device. Save anyway?");
 }
 
-void Calibrate::SaveCalibration()
+void Calibrate::save()
 {
     const QString warning = dividerWarning();
     if (!warning.isEmpty() && !m_services.messages->confirm(warning))
         return;
     CalibrationSettings settings;
-    settings.VoltDivider = m_BatteryVolts->text();
-    settings.VoltOffset = NumberText(m_VoltOffset);
-    settings.AmpDivider = m_BatteryCurrent->text();
-    settings.RPMDivider = m_PulseDivider->text();
-    settings.WSDivider = m_Pulse2Divider->text();
+    settings.VoltDivider = m_voltDivider->text();
+    settings.VoltOffset = NumberText(m_zeroOffset);
+    settings.AmpDivider = m_ampDivider->text();
+    settings.RPMDivider = m_rpmDivider->text();
+    settings.WSDivider = m_windDivider->text();
     const QString failure = settings.save(m_services.programDir);
     if (!failure.isEmpty()) {
         m_services.messages->show(

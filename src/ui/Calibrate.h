@@ -38,13 +38,13 @@ private:
     enum class StatusSource { ProgramFile, CalibrationFile, Port };
 
     void buildControls();
-    void Open();
+    void loadFiles();
     void fillControls(const CalibrationSettings& settings);
 
     void openPort();
     void showFrame(const QByteArray& frame);
-    void Zero();
-    void SaveCalibration();
+    void takeZeroOffset();
+    void save();
     QString dividerWarning() const;
 
     void setStatus(StatusSource source, const QString& text);
@@ -53,27 +53,27 @@ private:
     AppServices m_services;
     PortKeeper m_port;
     CalibrationReadout m_readout;
-    std::optional<int> m_Port;
+    std::optional<int> m_portNumber;
     QString m_portProblem;
-    QString m_WSUnits;
-    double m_VoltOffset = 0;
+    QString m_windUnit;
+    double m_zeroOffset = 0;
 
-    QLabel* m_txtBattV = nullptr;
-    QLabel* m_txtShuntV = nullptr;
-    QLabel* m_txtPulsess = nullptr;
-    QLabel* m_txtPulsess2 = nullptr;
-    QLineEdit* m_BatteryVolts = nullptr;
-    QLineEdit* m_BatteryCurrent = nullptr;
-    QLineEdit* m_PulseDivider = nullptr;
-    QLineEdit* m_Pulse2Divider = nullptr;
-    QLabel* m_txtBattVadjusted = nullptr;
-    QLabel* m_txtBattAadjusted = nullptr;
-    QLabel* m_txtWindmillRPM = nullptr;
-    QLabel* m_txtWindSpeed = nullptr;
-    QLabel* m_OffsetV = nullptr;
-    QLabel* m_Label23 = nullptr;
-    QPushButton* m_Command1 = nullptr;
-    QPushButton* m_Command2 = nullptr;
-    QPushButton* m_Command6 = nullptr;
+    QLabel* m_rawVolts = nullptr;
+    QLabel* m_rawShunt = nullptr;
+    QLabel* m_rpmPulses = nullptr;
+    QLabel* m_windPulses = nullptr;
+    QLineEdit* m_voltDivider = nullptr;
+    QLineEdit* m_ampDivider = nullptr;
+    QLineEdit* m_rpmDivider = nullptr;
+    QLineEdit* m_windDivider = nullptr;
+    QLabel* m_voltsResult = nullptr;
+    QLabel* m_ampsResult = nullptr;
+    QLabel* m_rpmResult = nullptr;
+    QLabel* m_windResult = nullptr;
+    QLabel* m_offsetLabel = nullptr;
+    QLabel* m_windQuestion = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QPushButton* m_zeroButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
     StatusLine* m_status = nullptr;
 };

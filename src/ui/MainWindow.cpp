@@ -88,10 +88,10 @@ void MainWindow::buildControls()
         w->setGeometry(tw(left), tw(top), qMax(tw(width), fit), tw(height));
     };
 
-    auto* label11 = new QLabel(QStringLiteral("Wendro"), client);
+    auto* title = new QLabel(QStringLiteral("Wendro"), client);
     QFont brand(QStringLiteral("Palatino Linotype"), 18, QFont::Bold, true);
-    label11->setFont(brand);
-    place(label11, "Label11", 90, 0, 1305, 555);
+    title->setFont(brand);
+    place(title, "Label11", 90, 0, 1305, 555);
 
     m_modeLabel = new QLabel(client);
     m_modeLabel->setAlignment(Qt::AlignCenter);
@@ -127,8 +127,8 @@ void MainWindow::buildControls()
     line(4500, 540, 0, 3570);
     line(45, 3330, 4455, 0);
 
-    auto* label14 = new QLabel(QStringLiteral("Logging"), client);
-    place(label14, "Label14", 90, 3390, 1230, 285);
+    auto* loggingTitle = new QLabel(QStringLiteral("Logging"), client);
+    place(loggingTitle, "Label14", 90, 3390, 1230, 285);
     m_startButton = new QPushButton(QStringLiteral("Start"), client);
     place(m_startButton, "StartLogging", 2820, 3390, 675, 315);
     m_stopButton = new QPushButton(QStringLiteral("Stop"), client);
@@ -136,12 +136,12 @@ void MainWindow::buildControls()
     m_logLamp = new Lamp(client);
     place(m_logLamp, "BlinkLog", 4305, 3390, 150, 150);
 
-    auto* label9 = new QLabel(QStringLiteral("Interval"), client);
-    place(label9, "Label9", 480, 3795, 555, 255);
+    auto* intervalLabel = new QLabel(QStringLiteral("Interval"), client);
+    place(intervalLabel, "Label9", 480, 3795, 555, 255);
     m_delayBox = new QLineEdit(QStringLiteral("60"), client);
     place(m_delayBox, "delay", 1110, 3705, 495, 315);
-    auto* label10 = new QLabel(QStringLiteral("Seconds"), client);
-    place(label10, "Label10", 1650, 3795, 795, 255);
+    auto* secondsLabel = new QLabel(QStringLiteral("Seconds"), client);
+    place(secondsLabel, "Label10", 1650, 3795, 795, 255);
     m_showLogsButton = new QPushButton(QStringLiteral("Show Logs"), client);
     place(m_showLogsButton, "ShowLogs", 2820, 3750, 1410, 330);
 

@@ -60,9 +60,9 @@ ProgramSetup::ProgramSetup(const AppServices& services, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Wendro Setup"));
     buildControls();
-    connect(m_Command1, &QPushButton::clicked, this, &ProgramSetup::Save);
-    connect(m_PortNumber, &QLineEdit::textChanged, this, &ProgramSetup::updatePortHint);
-    Open();
+    connect(m_saveButton, &QPushButton::clicked, this, &ProgramSetup::save);
+    connect(m_portBox, &QLineEdit::textChanged, this, &ProgramSetup::updatePortHint);
+    showStoredOptions();
 }
 
 void ProgramSetup::buildControls()
@@ -93,14 +93,14 @@ void ProgramSetup::buildControls()
         return box;
     };
 
-    m_PortNumber = textBox("PortNumber", digitWidth);
-    m_Savehtml = checkBox("Savehtml");
-    m_SaveExcel = checkBox("SaveExcel");
-    m_LogDelay = textBox("LogDelay", digitWidth);
-    m_LogOn = checkBox("LogOn");
-    m_DisplayRPM = checkBox("DisplayRPM");
-    m_DisplayWS = checkBox("DisplayWS");
-    m_WSUnits = textBox("WSUnits", 3 * digitWidth);
+    m_portBox = textBox("PortNumber", digitWidth);
+    m_savePage = checkBox("Savehtml");
+    m_saveSpreadsheet = checkBox("SaveExcel");
+    m_logDelay = textBox("LogDelay", digitWidth);
+    m_logOnStart = checkBox("LogOn");
+    m_showRpm = checkBox("DisplayRPM");
+    m_showWind = checkBox("DisplayWS");
+    m_windUnit = textBox("WSUnits", 3 * digitWidth);
 
     // Under the port box: which device the number means and which ports exist, so the
     // user can pick one. It adds nothing to the file.
@@ -113,24 +113,24 @@ void ProgramSetup::buildControls()
     hintPalette.setColor(QPalette::WindowText, palette().color(QPalette::PlaceholderText));
     m_portHint->setPalette(hintPalette);
 
-    addRow("Com port", m_PortNumber);
+    addRow("Com port", m_portBox);
     grid->addWidget(m_portHint, row++, 1, 1, 2);
-    addRow("Save HTML page?", m_Savehtml, "Saved to /html folder");
-    addRow("Save Excel File?", m_SaveExcel, "Saved to /Excel folder");
-    addRow("Default Logging Interval", m_LogDelay, "Seconds ( 10 - 600 )");
-    addRow("Start Logger Automatically?", m_LogOn);
-    addRow("Display RPM?", m_DisplayRPM);
-    addRow("Display Wind Speed?", m_DisplayWS);
-    addRow("Wind Speed Units", m_WSUnits);
+    addRow("Save HTML page?", m_savePage, "Saved to /html folder");
+    addRow("Save Excel File?", m_saveSpreadsheet, "Saved to /Excel folder");
+    addRow("Default Logging Interval", m_logDelay, "Seconds ( 10 - 600 )");
+    addRow("Start Logger Automatically?", m_logOnStart);
+    addRow("Display RPM?", m_showRpm);
+    addRow("Display Wind Speed?", m_showWind);
+    addRow("Wind Speed Units", m_windUnit);
     grid->setColumnStretch(2, 1);
     grid->setColumnMinimumWidth(2, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 30);
 
-    m_Command1 = new QPushButton(QStringLiteral("Save Setings"), content);
-    m_Command1->setObjectName(QStringLiteral("Command1"));
-    m_Command1->setAutoDefault(false);
+    m_saveButton = new QPushButton(QStringLiteral("Save Setings"), content);
+    m_saveButton->setObjectName(QStringLiteral("Command1"));
+    m_saveButton->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(m_Command1);
+    buttons->addWidget(m_saveButton);
 
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->addLayout(grid);
@@ -140,18 +140,18 @@ void ProgramSetup::buildControls()
     m_status = StatusLine::belowContent(this, content);
 }
 
-void ProgramSetup::Open()
+void ProgramSetup::showStoredOptions()
 {
     ConfigReport report;
     const ProgramConfig config = ProgramConfig::load(m_services.programDir, &report);
-    m_PortNumber->setText(config.Port);
-    showFlag(m_Savehtml, config.Savehtml);
-    showFlag(m_SaveExcel, config.SaveExcel);
-    m_LogDelay->setText(config.LogDelay);
-    showFlag(m_LogOn, config.LogOn);
-    showFlag(m_DisplayRPM, config.DisplayRPM);
-    showFlag(m_DisplayWS, config.DisplayWS);
-    m_WSUnits->setText(config.WSUnits);
+    m_portBox->setText(config.Port);
+    showFlag(m_savePage, config.Savehtml);
+    showFlag(m_saveSpreadsheet, config.SaveExcel);
+    m_logDelay->setText(config.LogDelay);
+    showFlag(m_logOnStart, config.LogOn);
+    showFlag(m_showRpm, config.DisplayRPM);
+    showFlag(m_showWind, config.DisplayWS);
+    m_windUnit->setText(config.WSUnits);
     updatePortHint();
     // The status wraps within the dialog's width; it is still hidden here, so it does not
     // count itself.
@@ -162,7 +162,7 @@ void ProgramSetup::Open()
 void ProgramSetup::updatePortHint()
 {
     const QString dir = m_services.programDir;
-    const auto port = acceptedPort(m_PortNumber->text());
+    const auto port = acceptedPort(m_portBox->text());
     const QString where = port ? QStringLiteral("Port %1 is %2.")
                                      .arg(*port)
                                      .arg(PortLocator::describe(dir, *port))
@@ -177,21 +177,21 @@ void ProgramSetup::updatePortHint()
                         QLatin1Char('.'));
 }
 
-void ProgramSetup::Save()
+void ProgramSetup::save()
 {
-    if (!acceptedPort(m_PortNumber->text())) {
+    if (!acceptedPort(m_portBox->text())) {
         m_services.messages->show(QString::fromLatin1(BadPortMessage));
         return;
     }
     ProgramConfig config;
-    config.Port = m_PortNumber->text();
-    config.Savehtml = flagText(m_Savehtml);
-    config.SaveExcel = flagText(m_SaveExcel);
-    config.LogDelay = m_LogDelay->text();
-    config.LogOn = flagText(m_LogOn);
-    config.DisplayRPM = flagText(m_DisplayRPM);
-    config.DisplayWS = flagText(m_DisplayWS);
-    config.WSUnits = m_WSUnits->text();
+    config.Port = m_portBox->text();
+    config.Savehtml = flagText(m_savePage);
+    config.SaveExcel = flagText(m_saveSpreadsheet);
+    config.LogDelay = m_logDelay->text();
+    config.LogOn = flagText(m_logOnStart);
+    config.DisplayRPM = flagText(m_showRpm);
+    config.DisplayWS = flagText(m_showWind);
+    config.WSUnits = m_windUnit->text();
     const QString failure = config.save(m_services.programDir);
     if (!failure.isEmpty()) {
         m_services.messages->show(

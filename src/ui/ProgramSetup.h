@@ -30,8 +30,8 @@ public:
 
 private:
     void buildControls();
-    void Open();
-    void Save();
+    void showStoredOptions();
+    void save();
     void updatePortHint();
 
     AppServices m_services;
@@ -39,15 +39,15 @@ private:
     QStringList m_visiblePorts;
     QElapsedTimer m_portsListed;
 
-    QLineEdit* m_PortNumber = nullptr;
+    QLineEdit* m_portBox = nullptr;
     QLabel* m_portHint = nullptr;
-    QCheckBox* m_Savehtml = nullptr;
-    QCheckBox* m_SaveExcel = nullptr;
-    QLineEdit* m_LogDelay = nullptr;
-    QCheckBox* m_LogOn = nullptr;
-    QCheckBox* m_DisplayRPM = nullptr;
-    QCheckBox* m_DisplayWS = nullptr;
-    QLineEdit* m_WSUnits = nullptr;
-    QPushButton* m_Command1 = nullptr;
+    QCheckBox* m_savePage = nullptr;
+    QCheckBox* m_saveSpreadsheet = nullptr;
+    QLineEdit* m_logDelay = nullptr;
+    QCheckBox* m_logOnStart = nullptr;
+    QCheckBox* m_showRpm = nullptr;
+    QCheckBox* m_showWind = nullptr;
+    QLineEdit* m_windUnit = nullptr;
+    QPushButton* m_saveButton = nullptr;
     StatusLine* m_status = nullptr;
 };

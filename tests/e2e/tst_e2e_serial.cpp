@@ -3,6 +3,7 @@
 #include "support/E2eRig.h"
 #include "support/RecordingMessages.h"
 #include "support/SettableClock.h"
+#include "support/WindowRig.h"
 #include "ui/Calibrate.h"
 #include "ui/MainWindow.h"
 
@@ -77,9 +78,9 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(raw->text().toInt() > 500, 5000);
             liveRaw = raw->text();
             dialog->findChild<QLineEdit*>("BatteryVolts")->setText("25");
-            dialog->findChild<QPushButton*>("Command1")->click();
+            WindowRig::press(*dialog, "Save Calibration");
         });
-        w.findChild<QPushButton*>("CalibrateButton")->click();
+        WindowRig::press(w, "Calibrate");
         QVERIFY2(!liveRaw.isEmpty(), "the dialog showed no raw volts");
         QCOMPARE(CalibrationSettings::load(dir).VoltDivider, QString("25"));
         // 25 counts per volt now: the same bank reads about twice as high.

@@ -9,7 +9,9 @@
 #include "ui/AppServices.h"
 #include "ui/MainWindow.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QtTest>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -48,6 +50,17 @@ public:
     // The links the windows made, in the order they asked for them; null once the window
     // that owned one has gone.
     MemorySerialLink* link(int index = 0) const { return m_links.value(index); }
+    // Clicks the window's button with this caption, as a user finds it.
+    static void press(const QWidget& window, const QString& caption)
+    {
+        for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+            if (button->text() == caption) {
+                button->click();
+                return;
+            }
+        }
+        QFAIL(qPrintable("no button \"" + caption + "\""));
+    }
     // The texts of a window's named labels or boxes, joined by '|'.
     static QString texts(const QWidget& window, const QList<const char*>& names)
     {

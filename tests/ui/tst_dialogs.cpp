@@ -118,19 +118,19 @@ private slots:
             QTest::newRow(name) << box << value << button << step << file;
         };
         const QByteArray saved = settingsFile("1.5", "0.25", "-20", "14", "2.50");
-        row("Save", "BatteryVolts", "1.5", "Command1", "", saved);
-        row("Exit button", "BatteryVolts", "1.5", "Command6", "", odd);
+        row("Save", "BatteryVolts", "1.5", "Save Calibration", "", saved);
+        row("Exit button", "BatteryVolts", "1.5", "Exit ( dont save )", "", odd);
         row("title bar close", "BatteryVolts", "1.5", "", "", odd);
-        row("volts 0, No", "BatteryVolts", "0", "Command1", "Step 1. Set Voltage", odd);
-        row("volts 0, Yes", "BatteryVolts", "0", "Command1", "Step 1. Set Voltage",
+        row("volts 0, No", "BatteryVolts", "0", "Save Calibration", "Step 1. Set Voltage", odd);
+        row("volts 0, Yes", "BatteryVolts", "0", "Save Calibration", "Step 1. Set Voltage",
             settingsFile("0", "0.25", "-20", "14", "2.50"));
-        row("current 0", "BatteryCurrent", "0", "Command1", "Step 2. Set Current", odd);
-        row("current letters", "BatteryCurrent", "x", "Command1", "Step 2.", odd);
+        row("current 0", "BatteryCurrent", "0", "Save Calibration", "Step 2. Set Current", odd);
+        row("current letters", "BatteryCurrent", "x", "Save Calibration", "Step 2.", odd);
         // The main window divides by a negative number too: nothing to ask.
-        row("RPM -4", "PulseDivider", "-4", "Command1", "",
+        row("RPM -4", "PulseDivider", "-4", "Save Calibration", "",
             settingsFile("50", "0.25", "-20", "-4", "2.50"));
-        row("RPM 0", "PulseDivider", "0", "Command1", "Step 3. Set RPM", odd);
-        row("wind empty", "Pulse2Divider", "", "Command1", "Step 4.", odd);
+        row("RPM 0", "PulseDivider", "0", "Save Calibration", "Step 3. Set RPM", odd);
+        row("wind empty", "Pulse2Divider", "", "Save Calibration", "Step 4.", odd);
     }
     void leaving()
     {
@@ -147,10 +147,10 @@ private slots:
                            "Pulse2Divider", "Label23"}),
                  QString("50|-20|0.25|14|2.50|How many pulses per mph?"));
         QVERIFY(rig.link()->isOpen() && d.statusText().isEmpty());
-        d.findChild<QPushButton*>("Command2")->click();
+        WindowRig::press(d, "Zero");
         QCOMPARE(texts(d, {"OffsetV"}), QString("0"));
         rig.link()->feed("[<I>0.254</I>]");
-        d.findChild<QPushButton*>("Command2")->click();
+        WindowRig::press(d, "Zero");
         rig.link()->feed("[<I>20.25</I>]");
         QCOMPARE(texts(d, {"OffsetV", "txtBattAadjusted"}), QString("0.25|-1 Amps"));
 
@@ -158,7 +158,7 @@ private slots:
         if (button.isEmpty())
             d.close();
         else
-            d.findChild<QPushButton*>(button)->click();
+            WindowRig::press(d, button);
         QCOMPARE(rig.messages.asked.size(), step.isEmpty() ? 0 : 1);
         QVERIFY2(rig.messages.asked.join("").contains(step), qPrintable(step));
         QCOMPARE(rig.read("settings.cfg"), file);
@@ -186,7 +186,7 @@ private slots:
         QVERIFY(rig.link()->isOpen() && !d.statusText().contains("COM1"));
 
         d.findChild<QLineEdit*>("BatteryVolts")->setText("51");
-        d.findChild<QPushButton*>("Command1")->click();
+        WindowRig::press(d, "Save Calibration");
         QVERIFY(rig.messages.shown.size() == 1 && rig.messages.shown[0].contains("not saved"));
         QVERIFY(d.isVisible() && rig.link()->isOpen());
         QCOMPARE(texts(d, {"BatteryVolts"}), QString("51"));
@@ -232,7 +232,7 @@ private slots:
         if (outcome == "closed")
             d.close();
         else
-            d.findChild<QPushButton*>("Command1")->click();
+            WindowRig::press(d, "Save Setings");
         const bool refused = outcome == "refused";
         QCOMPARE(rig.messages.shown,
                  refused ? QStringList{ProgramSetup::BadPortMessage} : QStringList());
@@ -260,7 +260,7 @@ private slots:
         QVERIFY(hint->text().startsWith("Type a port number"));
         d.findChild<QLineEdit*>("PortNumber")->setText("2");
         QVERIFY(hint->text().startsWith("Port 2 is COM2 -> /dev/null"));
-        d.findChild<QPushButton*>("Command1")->click();
+        WindowRig::press(d, "Save Setings");
         QVERIFY(rig.messages.shown.size() == 1 && rig.messages.shown[0].contains("not saved"));
         QVERIFY(d.isVisible());
         QCOMPARE(d.findChild<QLineEdit*>("PortNumber")->text(), QString("2"));

@@ -32,8 +32,8 @@ MainWindow& open(WindowRig& rig, const ProgramConfig& program = ProgramConfig::d
     return rig.mainWindow();
 }
 
-// Clicks the main window's button, runs work against the modal dialog it shows and leaves
-// that by its button named leave.
+// Presses the main window's button, runs work against the modal dialog it shows and leaves
+// that by pressing its button captioned leave.
 template <class Dialog, class Work>
 void withDialog(MainWindow& w, const char* button, const char* leave, Work work)
 {
@@ -41,9 +41,9 @@ void withDialog(MainWindow& w, const char* button, const char* leave, Work work)
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         work(dialog);
-        dialog->template findChild<QPushButton*>(leave)->click();
+        WindowRig::press(*dialog, leave);
     });
-    w.findChild<QPushButton*>(button)->click();
+    WindowRig::press(w, button);
 }
 
 } // namespace
@@ -185,12 +185,12 @@ private slots:
         WindowRig rig;
         auto& w = open(rig);
         w.show();
-        withDialog<Graph>(w, "ShowLogs", "Command2", [&](Graph* graph) { // its Exit
+        withDialog<Graph>(w, "Show Logs", "Exit", [&](Graph* graph) {
             QCOMPARE(graph->windowTitle(), QString("Graph"));
             rig.link()->feed(frame);
         });
         QCOMPARE(w.windowTitle(), live);
-        w.findChild<QPushButton*>("Exit")->click();
+        WindowRig::press(w, "Exit");
         QVERIFY(!rig.link()->isOpen() && !w.isVisible());
     }
 
@@ -201,8 +201,8 @@ private slots:
         WindowRig rig;
         rig.refuseOpen = true; // retrying when setup opens, which must stop the retries
         MainWindow& w = rig.mainWindow(); // writes the default files
-        w.findChild<QPushButton*>("StartLogging")->click();
-        withDialog<ProgramSetup>(w, "Setup", "Command1", [&](ProgramSetup* setup) { // Save
+        WindowRig::press(w, "Start");
+        withDialog<ProgramSetup>(w, "Program Setup", "Save Setings", [&](ProgramSetup* setup) {
             QVERIFY(!rig.station().findChild<QTimer*>("PortRetry")->isActive());
             rig.link()->refuseOpen = false;
             setup->findChild<QLineEdit*>("PortNumber")->setText("3");
@@ -226,7 +226,7 @@ private slots:
         QCOMPARE(rig.link()->openAttempts, 0);
         QCOMPARE(w.statusText(), QString("prog.cfg: Port \"COM2\" is not a port number: no port "
                                          "opened. Set the port in Program Setup."));
-        withDialog<ProgramSetup>(w, "Setup", "Command1", [&](ProgramSetup* setup) { // Save
+        withDialog<ProgramSetup>(w, "Program Setup", "Save Setings", [&](ProgramSetup* setup) {
             auto* port = setup->findChild<QLineEdit*>("PortNumber");
             QCOMPARE(port->text(), QString("COM2"));
             port->setText("2");
@@ -250,7 +250,7 @@ private slots:
             return w.reading().WattHours * 720 / 31.25; // in steps of 5 s
         };
         at(0, 50);
-        withDialog<Calibrate>(w, "CalibrateButton", "Command6", [&](Calibrate*) { // Exit
+        withDialog<Calibrate>(w, "Calibrate", "Exit ( dont save )", [&](Calibrate*) {
             QCOMPARE(stepAt(5, 0), 1.0);
             at(10, 0);
         });
