@@ -6,7 +6,10 @@
 #include "support/WindowRig.h"
 
 #include <QJsonDocument>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTcpServer>
+#include <QTimeZone>
 #include <QtTest>
 #include <cmath>
 
@@ -29,6 +32,45 @@ struct Reader : WindowRig
 
 } // namespace
 
+// Home Assistant's rules for a discovery config, as its sensor and binary sensor platforms
+// apply them: the units each device class takes, the state classes it allows, last_reset only
+// on a total, and entity ids it accepts. Empty when the config passes.
+QString homeAssistantProblem(const QString& component, const QJsonObject& c)
+{
+    static const QMap<QString, QStringList> units = {
+        {"voltage", {"V", "mV", "µV", "kV", "MV"}},
+        {"current", {"A", "mA"}},
+        {"power", {"W", "kW", "MW", "GW", "TW", "mW", "BTU/h"}},
+        {"energy", {"Wh", "kWh", "MWh", "GWh", "TWh", "mWh", "J", "kJ", "MJ", "GJ", "cal",
+                    "kcal", "Mcal", "Gcal"}},
+        {"wind_speed", {"Beaufort", "ft/s", "km/h", "kn", "m/s", "mph"}},
+    };
+    static const QMap<QString, QStringList> stateClasses = {
+        {"voltage", {"measurement"}}, {"current", {"measurement"}}, {"power", {"measurement"}},
+        {"energy", {"total", "total_increasing"}}, {"wind_speed", {"measurement"}},
+    };
+    const QString deviceClass = c["device_class"].toString();
+    const QString unit = c["unit_of_measurement"].toString();
+    const QString stateClass = c["state_class"].toString();
+    if (c.contains("object_id") || c["origin"]["name"].toString().isEmpty())
+        return "object_id, or no origin";
+    if (!QRegularExpression("^" + component + "\\.[a-z0-9_]+$")
+             .match(c["default_entity_id"].toString())
+             .hasMatch())
+        return "default_entity_id " + c["default_entity_id"].toString();
+    if (component == "binary_sensor")
+        return QStringList{"power", "connectivity"}.contains(deviceClass) && unit.isEmpty()
+                   ? QString()
+                   : "binary sensor " + deviceClass + " " + unit;
+    if (!deviceClass.isEmpty() && !units.value(deviceClass).contains(unit))
+        return deviceClass + " in " + unit;
+    if (!deviceClass.isEmpty() && !stateClasses.value(deviceClass).contains(stateClass))
+        return deviceClass + " as " + stateClass;
+    if (c.contains("last_reset_value_template") != (stateClass == "total"))
+        return "last_reset with " + stateClass;
+    return {};
+}
+
 class TestMqtt : public QObject
 {
     Q_OBJECT
@@ -49,42 +91,114 @@ private slots:
     }
 
     // The bytes subscribers parse: field names, numbers as the log writes them, a value
-    // that is not a number kept as text, and no unreadable JSON from odd values.
+    // that is not a number kept as text, no unreadable JSON from odd values, the totals with
+    // the local midnight they count from, and a record's moment with its offset.
     void payloads()
     {
         Reading r;
-        r.Volts = 13.2, r.Amps = -0.5, r.Watts = NAN, r.WattHours = 1234.5;
+        r.Volts = 13.2, r.Amps = -0.5, r.Watts = NAN, r.WattHours = 99;
         r.RPM = 312, r.WindSpeed = 6.3, r.Mode = 1;
-        QCOMPARE(StateJson(r, "m\"s", QDateTime(QDate(2026, 12, 7), QTime(14, 30, 5))),
+        const QTimeZone berlin("Europe/Berlin");
+        const QDate day(2026, 12, 7);
+        QCOMPARE(StateJson(r, "m\"s", QDateTime(day, QTime(14, 30, 5)),
+                           {QDateTime(day, QTime(0, 0), berlin), 1234.5, 56.25}),
                  QByteArray("{\"time\":\"2026-12-07T14:30:05\",\"volts\":13.2,\"amps\":-0.5,"
-                            "\"watts\":null,\"watt_hours\":1234.5,\"rpm\":312,\"wind\":6.3,"
-                            "\"wind_unit\":\"m\\\"s\",\"mode\":1}"));
+                            "\"watts\":null,\"watt_hours\":1234.5,\"day_start\":"
+                            "\"2026-12-07T00:00:00+01:00\",\"produced_kwh\":56.25,\"rpm\":312,"
+                            "\"wind\":6.3,\"wind_unit\":\"m\\\"s\",\"mode\":1}"));
         QCOMPARE(RecordJson("<V>13.2</V><I>-0.25</I><W>x</W><R>0</R><S>6.3</S><M>1</M>"
                             "<T>14:30</T>\r\n",
-                            QDateTime(QDate(2026, 1, 2), QTime(14, 30, 10))),
-                 QByteArray("{\"date\":\"2026-01-02\",\"time\":\"14:30\",\"volts\":13.2,"
-                            "\"amps\":-0.25,\"watts\":\"x\",\"rpm\":0,\"wind\":6.3,\"mode\":1}"));
+                            QDateTime(QDate(2026, 1, 2), QTime(14, 30, 10), berlin)),
+                 QByteArray("{\"date\":\"2026-01-02\",\"time\":\"14:30\",\"at\":"
+                            "\"2026-01-02T14:30:10+01:00\",\"volts\":13.2,\"amps\":-0.25,"
+                            "\"watts\":\"x\",\"rpm\":0,\"wind\":6.3,\"mode\":1}"));
 
-        const QList<DiscoveryMessage> d = DiscoveryMessages("mill", "knots");
-        QCOMPARE(d.size(), 7);
-        QCOMPARE(d[6].topic, QString("homeassistant/binary_sensor/wendro_mill/load/config"));
+        const QList<DiscoveryMessage> d = DiscoveryMessages("Mill-2", "knots", "http://pi:8080/");
+        QCOMPARE(d.size(), 9);
+        QCOMPARE(d[8].topic, QString("homeassistant/binary_sensor/wendro_Mill-2/logger/config"));
         QCOMPARE(
             d[3].topic + d[3].payload,
-            "homeassistant/sensor/wendro_mill/energy/config{\"availability_topic\":"
-            "\"wendro/mill/availability\",\"device\":{\"identifiers\":[\"wendro_mill\"],"
-            "\"model\":\"Wendro\",\"name\":\"Wendro mill\",\"sw_version\":\"" WENDRO_VERSION
-            "\"},\"device_class\":\"energy\",\"name\":\"Energy today\",\"object_id\":"
-            "\"wendro_mill_energy\",\"state_class\":\"total_increasing\",\"state_topic\":"
-            "\"wendro/mill/state\",\"unique_id\":\"wendro_mill_energy\","
-            "\"unit_of_measurement\":\"Wh\",\"value_template\":\"{{ value_json.watt_hours }}\"}");
-        for (const DiscoveryMessage& m : d) // one device, for Home Assistant to group them
-            QVERIFY(m.payload.contains(",\"device\":{\"identifiers\":[\"wendro_mill\"],"));
-        QVERIFY(d[5].payload.contains("\"unit_of_measurement\":\"knots\""));
-        QVERIFY(d[4].payload.contains("\"unit_of_measurement\":\"rpm\"") &&
-                !d[4].payload.contains("device_class"));
-        QVERIFY(d[6].payload.contains("\"value_template\":\"{{ 'ON' if value_json.mode == 1 "
-                                      "else 'OFF' }}\"") &&
-                !d[6].payload.contains("unit_of_measurement"));
+            "homeassistant/sensor/wendro_Mill-2/energy/config{\"availability_topic\":"
+            "\"wendro/Mill-2/availability\",\"default_entity_id\":\"sensor.wendro_mill_2_energy\","
+            "\"device\":{\"configuration_url\":\"http://pi:8080/\",\"identifiers\":"
+            "[\"wendro_Mill-2\"],\"model\":\"Wendro\",\"name\":\"Wendro Mill-2\",\"sw_version\":"
+            "\"" WENDRO_VERSION "\"},\"device_class\":\"energy\",\"last_reset_value_template\":"
+            "\"{{ value_json.day_start }}\",\"name\":\"Energy today\",\"origin\":{\"name\":"
+            "\"Wendro\",\"sw_version\":\"" WENDRO_VERSION "\"},\"state_class\":\"total\","
+            "\"state_topic\":\"wendro/Mill-2/state\",\"suggested_display_precision\":0,"
+            "\"unique_id\":\"wendro_Mill-2_energy\",\"unit_of_measurement\":\"Wh\","
+            "\"value_template\":\"{{ value_json.watt_hours }}\"}");
+        QVERIFY(d[7].payload.contains("\"value_template\":\"{{ 'ON' if value_json.mode == 1 "
+                                      "else 'OFF' }}\""));
+        QVERIFY(!DiscoveryMessages("m", "kn")[0].payload.contains("configuration_url"));
+    }
+
+    // Configs Home Assistant takes for every wind unit text: a unit it knows in its own
+    // spelling, any other as the owner wrote it and without a device class (knots once made
+    // the whole entity fail). Home Assistant coming online gets every config again; the
+    // Logger goes off when frames stop, and measured values carry a time after which they
+    // count as stale.
+    void discoveryAsHomeAssistantReadsIt_data()
+    {
+        QTest::addColumn<QString>("wsUnits");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("deviceClass");
+        QTest::newRow("km/h") << "km/h" << "km/h" << "wind_speed";
+        QTest::newRow("knots") << "knots" << "kn" << "wind_speed";
+        QTest::newRow("MPH") << "MPH" << "mph" << "wind_speed";
+        QTest::newRow("furlongs") << "furlongs" << "furlongs" << "";
+    }
+    void discoveryAsHomeAssistantReadsIt()
+    {
+        QFETCH(QString, wsUnits);
+        QFETCH(QString, unit);
+        QFETCH(QString, deviceClass);
+        static int row = 0;
+        const QString station = "u" + QString::number(++row);
+        BrokerSettings s = settings("mqtt://127.0.0.1:" + QString::number(broker.port), station);
+        s.loggerSilentMs = 500;
+        Reader reader(s);
+        ProgramConfig config = ProgramConfig::defaults();
+        config.WSUnits = wsUnits;
+        reader.writeConfig(config);
+        Subscriber sub(broker);
+        QVERIFY(sub.ready);
+        reader.station().start();
+        reader.publisher.start();
+        const QString prefix = "homeassistant/%1/wendro_" + station + "/%2/config";
+        const QStringList sensors{"volts", "amps", "watts", "energy", "production", "rpm", "wind"};
+        const QStringList binary{"load", "logger"};
+        const auto configs = [&] {
+            QMap<QString, QJsonObject> found;
+            for (const QString& id : sensors + binary) {
+                const QString topic = prefix.arg(binary.contains(id) ? "binary_sensor" : "sensor", id);
+                const QList<QByteArray> seen = sub.on(topic);
+                if (!seen.isEmpty())
+                    found[id] = QJsonDocument::fromJson(seen.last()).object();
+            }
+            return found;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(configs().size(), 9, 10000);
+        for (const auto& [id, c] : configs().asKeyValueRange()) {
+            const QString problem = homeAssistantProblem(binary.contains(id) ? "binary_sensor" : "sensor", c);
+            QVERIFY2(problem.isEmpty(), qPrintable(id + ": " + problem));
+            const bool measured = id != "energy" && id != "production" && id != "logger";
+            QCOMPARE(c["expire_after"].toInt(), measured ? 120 : 0);
+        }
+        const QJsonObject wind = configs()["wind"];
+        QCOMPARE(wind["unit_of_measurement"].toString(), unit);
+        QCOMPARE(wind["device_class"].toString(), deviceClass);
+        QCOMPARE(configs()["production"]["state_class"].toString(), QString("total_increasing"));
+        QCOMPARE(configs()["logger"]["entity_category"].toString(), QString("diagnostic"));
+
+        QVERIFY(run("mosquitto_pub -t homeassistant/status -m online -p " +
+                    QString::number(broker.port)));
+        QTRY_COMPARE_WITH_TIMEOUT(sub.on(prefix.arg("sensor", "wind")).size(), 2, 5000);
+
+        const QString logger = "wendro/" + station + "/logger";
+        QCOMPARE(sub.on(logger), QList<QByteArray>{"OFF"});
+        reader.link()->feed("[<V>625</V><I>562</I><M>1</M>]");
+        QTRY_COMPARE(sub.on(logger), (QList<QByteArray>{"OFF", "ON", "OFF"}));
     }
 
     // Records leave only when acknowledged, in order, even when acknowledgements come out of
