@@ -1,6 +1,7 @@
 #include "config/CalibrationSettings.h"
 #include "support/E2eRig.h"
 
+#include <QDirIterator>
 #include <QRandomGenerator>
 
 // The real program as a service against faults of its command line, its folder, its
@@ -49,6 +50,9 @@ private slots:
         row("ca unreadable", {"--mqtt", "mqtts://h", "--mqtt-ca", f}, 2,
             "no certificate OpenSSL can read");
         row("ca alone", {"--mqtt-ca", "x"}, 2, "need --mqtt");
+        // Two programs once appended to one daily log; the second now writes nothing.
+        row("folder in use", {"--headless", "--dir", "DIR"}, 2,
+            "Only one program may use a program folder");
     }
     void commandLine()
     {
@@ -59,6 +63,18 @@ private slots:
         E2eRig rig;
         if (!program.isEmpty())
             rig.write("prog.cfg", program);
+        const bool held = QTest::currentDataTag() == QLatin1String("folder in use");
+        if (held)
+            QVERIFY2(rig.startProgram(), qPrintable(rig.error()));
+        const auto files = [&] {
+            QStringList all;
+            for (QDirIterator i(rig.path(""), QDir::Files, QDirIterator::Subdirectories); i.hasNext();) {
+                QFile f(i.next());
+                all << i.filePath() + ' ' + (f.open(QIODevice::ReadOnly) ? f.readAll().toHex() : "");
+            }
+            return all;
+        };
+        const QStringList before = files();
         QProcess p;
         p.setProcessEnvironment(E2eRig::noDisplay());
         p.start(WENDRO_BINARY, arguments.replaceInStrings(QRegularExpression("^DIR$"), rig.path("")));
@@ -70,6 +86,8 @@ private slots:
                              : err.contains(text) && out.isEmpty(),
                  qPrintable(out + err));
         QVERIFY(!QFileInfo::exists(rig.path("logs/" + E2eRig::today() + ".txt")));
+        if (held)
+            QCOMPARE(files(), before);
     }
 
     void folderFaults_data()
