@@ -1,7 +1,6 @@
 #include "config/CalibrationSettings.h"
 #include "support/E2eRig.h"
 
-#include <QDirIterator>
 #include <QRandomGenerator>
 
 // The real program as a service against faults of its command line, its folder, its
@@ -43,8 +42,8 @@ private slots:
         row("port 0", {"--mqtt", "mqtt://h:0"}, 2, "port must be 1 to 65535");
         row("password", {"--mqtt", "mqtt://u:pw@h"}, 2, "no password");
         row("no user", {"--mqtt", "mqtt://h", "--mqtt-password-file", f}, 2, "needs a user name");
-        row("no password file", {"--mqtt", "mqtt://u@h", "--mqtt-password-file", "/nonexistent"},
-            2, "--mqtt-password-file /nonexistent:");
+        row("no password file", {"--mqtt", "mqtt://u@h", "--mqtt-password-file", "/nonexistent"}, 2,
+            "--mqtt-password-file /nonexistent:");
         row("ca, plain", {"--mqtt", "mqtt://h", "--mqtt-ca", f}, 2,
             "--mqtt-ca needs an mqtts:// address");
         row("ca unreadable", {"--mqtt", "mqtts://h", "--mqtt-ca", f}, 2,
@@ -63,21 +62,12 @@ private slots:
         E2eRig rig;
         if (!program.isEmpty())
             rig.write("prog.cfg", program);
-        const bool held = QTest::currentDataTag() == QLatin1String("folder in use");
-        if (held)
+        if (QTest::currentDataTag() == QLatin1String("folder in use"))
             QVERIFY2(rig.startProgram(), qPrintable(rig.error()));
-        const auto files = [&] {
-            QStringList all;
-            for (QDirIterator i(rig.path(""), QDir::Files, QDirIterator::Subdirectories); i.hasNext();) {
-                QFile f(i.next());
-                all << i.filePath() + ' ' + (f.open(QIODevice::ReadOnly) ? f.readAll().toHex() : "");
-            }
-            return all;
-        };
-        const QStringList before = files();
         QProcess p;
         p.setProcessEnvironment(E2eRig::noDisplay());
-        p.start(WENDRO_BINARY, arguments.replaceInStrings(QRegularExpression("^DIR$"), rig.path("")));
+        p.start(WENDRO_BINARY,
+                arguments.replaceInStrings(QRegularExpression("^DIR$"), rig.path("")));
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), status);
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
@@ -86,8 +76,6 @@ private slots:
                              : err.contains(text) && out.isEmpty(),
                  qPrintable(out + err));
         QVERIFY(!QFileInfo::exists(rig.path("logs/" + E2eRig::today() + ".txt")));
-        if (held)
-            QCOMPARE(files(), before);
     }
 
     void folderFaults_data()

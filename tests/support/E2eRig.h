@@ -126,13 +126,7 @@ public:
         said();
         return m_program->exitStatus() == QProcess::NormalExit ? m_program->exitCode() : -1;
     }
-    // SIGKILL, as a crash or a power cut ends it: nothing is saved on the way out.
-    void killProgram()
-    {
-        ::kill(pid_t(m_program->processId()), SIGKILL);
-        m_program->waitForFinished(10000);
-        said();
-    }
+    qint64 programId() const { return m_program->processId(); }
     // Bytes the program has read through system calls so far: the serial stream and files.
     qint64 programBytesRead() const
     {

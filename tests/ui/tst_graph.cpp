@@ -1,7 +1,7 @@
+#include "history/PlotPainter.h"
 #include "support/SampleDay.h"
 #include "support/WindowRig.h"
 #include "ui/Graph.h"
-#include "history/PlotPainter.h"
 #include "ui/PlotCanvas.h"
 
 #include <QCheckBox>
@@ -59,8 +59,11 @@ private slots:
         QCOMPARE(w.texts({"DateY1", "DateM1", "DateD1"}), QString("2031|5|5"));
         // Series on their series colour, Wind Speed on the usual check box background, "Ref V
         // to 0v" white on grey.
-        const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(128, 128, 255),
-                                  QColor(255, 255, 0), QPalette().color(QPalette::Window),
+        const QColor colours[] = {QColor(255, 0, 0),
+                                  QColor(0, 255, 0),
+                                  QColor(128, 128, 255),
+                                  QColor(255, 255, 0),
+                                  QPalette().color(QPalette::Window),
                                   QColor(128, 128, 128)};
         for (int i = 0; i < 6; ++i) {
             auto* box = w.child<QCheckBox>(qPrintable(QString("Check%1").arg(i + 1)));
