@@ -93,7 +93,11 @@ void serviceShare(quint16 brokerPort, int seconds)
     sim.start(QStringLiteral(WENDRO_SIM),
               {QStringLiteral("--dir"), folder.path(), QStringLiteral("--interval-ms"),
                QStringLiteral("1000")});
-    QTest::qWaitFor([&] { return QFileInfo(folder.filePath(QStringLiteral("COM1"))).isSymLink(); });
+    if (!QTest::qWaitFor(
+            [&] { return QFileInfo(folder.filePath(QStringLiteral("COM1"))).isSymLink(); })) {
+        std::fprintf(stderr, "bench_mqtt: the simulator did not start\n");
+        return;
+    }
     QProcess program;
     program.start(QStringLiteral(WENDRO_BINARY),
                   {QStringLiteral("--headless"), QStringLiteral("--dir"), folder.path(),

@@ -12,8 +12,8 @@ struct BrokerSettings
     bool tls = false;
     QString user;
     QString password;
-    QString caFile;  // empty: the system's certificate authorities
-    QString station; // letters, digits, '_' and '-'
+    QString caFile;       // empty: the system's certificate authorities
+    QString station;      // letters, digits, '_' and '-'
     QString dashboardUrl; // the dashboard Home Assistant links to; empty without --listen
     // How long a peer may take to answer the connection before it is given up.
     int answerTimeoutMs = 10000;

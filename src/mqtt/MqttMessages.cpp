@@ -85,12 +85,12 @@ struct Entity
     const char* id;
     const char* component;
     const char* name;
-    const char* deviceClass; // nullptr: none
-    const char* stateClass;  // nullptr: none
+    const char* deviceClass;   // nullptr: none
+    const char* stateClass;    // nullptr: none
     const char* valueTemplate; // nullptr: the payload of stateLeaf as it is
-    const char* unit;        // nullptr: the wind speed unit of prog.cfg
-    int precision;           // -1: none
-    bool measured;           // goes unknown when no frame comes
+    const char* unit;          // nullptr: the wind speed unit of prog.cfg
+    int precision;             // -1: none
+    bool measured;             // goes unknown when no frame comes
     const char* stateLeaf = "state";
 };
 
@@ -98,8 +98,8 @@ const Entity entities[] = {
     {"volts", "sensor", "Volts", "voltage", "measurement", "{{ value_json.volts }}", "V", 1, true},
     {"amps", "sensor", "Amps", "current", "measurement", "{{ value_json.amps }}", "A", 2, true},
     {"watts", "sensor", "Watts", "power", "measurement", "{{ value_json.watts }}", "W", 0, true},
-    {"energy", "sensor", "Energy today", "energy", "total", "{{ value_json.watt_hours }}", "Wh",
-     0, false},
+    {"energy", "sensor", "Energy today", "energy", "total", "{{ value_json.watt_hours }}", "Wh", 0,
+     false},
     {"production", "sensor", "Energy produced", "energy", "total_increasing",
      "{{ value_json.produced_kwh }}", "kWh", 2, false},
     {"rpm", "sensor", "RPM", nullptr, "measurement", "{{ value_json.rpm }}", "rpm", 0, true},

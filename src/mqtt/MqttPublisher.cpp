@@ -162,7 +162,6 @@ void MqttPublisher::connectNext()
     mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(m_client, &MqttPublisher::onPublish);
-    mosquitto_log_callback_set(m_client, &MqttPublisher::onLog);
     mosquitto_message_callback_set(m_client, &MqttPublisher::onMessage);
     if (!m_settings.user.isEmpty())
         mosquitto_username_pw_set(
@@ -178,7 +177,6 @@ void MqttPublisher::connectNext()
     m_connackCode = -1;
     m_disconnected = false;
     m_socketUp = false;
-    m_libraryError.clear();
     const int rc = mosquitto_connect_async(m_client, address.toString().toLatin1().constData(),
                                            m_settings.port, KeepAliveSeconds);
     const int fd = mosquitto_socket(m_client);
@@ -345,10 +343,10 @@ void MqttPublisher::fail(const QString& problem, bool connectionProblem)
         m_retrySeconds = MaxRetrySeconds;
         if (!m_conflictSaid) {
             m_conflictSaid = true;
-            m_problem = QStringLiteral(
-                            "the broker keeps ending the session soon after it starts: another "
-                            "program uses the station name %1. Give each its own --station")
-                            .arg(m_settings.station);
+            m_problem =
+                QStringLiteral("the broker keeps ending the session soon after it starts: another "
+                               "program uses the station name %1. Give each its own --station")
+                    .arg(m_settings.station);
         }
     }
     // One line per outage: attempts that meet a broker still down say nothing new.
@@ -496,10 +494,4 @@ void MqttPublisher::onMessage(mosquitto*, void* self, const mosquitto_message* m
     const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
     if (std::strcmp(message->topic, HomeAssistantStatusTopic) == 0 && payload == "online")
         static_cast<MqttPublisher*>(self)->m_discoveryAsked = true;
-}
-
-void MqttPublisher::onLog(mosquitto*, void* self, int level, const char* text)
-{
-    if (level == MOSQ_LOG_ERR)
-        static_cast<MqttPublisher*>(self)->m_libraryError = QString::fromUtf8(text);
 }

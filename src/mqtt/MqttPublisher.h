@@ -85,7 +85,6 @@ private:
     static void onConnect(mosquitto*, void* self, int code);
     static void onDisconnect(mosquitto*, void* self, int rc);
     static void onPublish(mosquitto*, void* self, int messageId);
-    static void onLog(mosquitto*, void* self, int level, const char* text);
     static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
 
     Station& m_station;
@@ -122,5 +121,4 @@ private:
     bool m_disconnected = false;
     bool m_socketUp = false;
     bool m_discoveryAsked = false;
-    QString m_libraryError;
 };

@@ -25,7 +25,8 @@ QString DayEnergy::load(const QString& programDir)
     if (!file.exists())
         return {};
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1: %2; the day's count starts from 0").arg(name, file.errorString());
+        return QStringLiteral("%1: %2; the day's count starts from 0")
+            .arg(name, file.errorString());
     const QList<QByteArray> lines = file.readAll().split('\n');
     QStringList problems;
     for (int i = 0; i < lines.size(); ++i) {
@@ -39,8 +40,8 @@ QString DayEnergy::load(const QString& programDir)
         const QDate day = QDate::fromString(fields.first(), dateFormat);
         const auto wattHours = fields.size() >= 2 ? parseNumber(fields[1]) : std::nullopt;
         const auto produced = fields.size() == 3 ? parseNumber(fields[2]) : std::nullopt;
-        const bool producedOk = fields.size() == 2 ||
-                                (produced && std::isfinite(*produced) && *produced >= 0);
+        const bool producedOk =
+            fields.size() == 2 || (produced && std::isfinite(*produced) && *produced >= 0);
         if (!day.isValid() || !wattHours || !std::isfinite(*wattHours) || !producedOk ||
             fields.size() > 3) {
             problems << QStringLiteral("%1 line %2 is not a date and watt-hours, skipped: \"%3\"")
@@ -96,8 +97,8 @@ QByteArray DayEnergy::fileText() const
 
 QString DayEnergy::save(const QString& programDir) const
 {
-    const QString reason =
-        ConfigFile::writeAtomically(QDir(programDir).filePath(QString::fromLatin1(FileName)),
-                                    fileText());
-    return reason.isEmpty() ? QString() : QString::fromLatin1(FileName) + QStringLiteral(": ") + reason;
+    const QString reason = ConfigFile::writeAtomically(
+        QDir(programDir).filePath(QString::fromLatin1(FileName)), fileText());
+    return reason.isEmpty() ? QString()
+                            : QString::fromLatin1(FileName) + QStringLiteral(": ") + reason;
 }

@@ -207,7 +207,6 @@ void Station::saveEnergy()
     if (failure.isEmpty()) {
         m_sinceEnergySaved.start();
         m_saved = {m_countDay, m_energy.total(m_countDay), m_live.producedKWh()};
-        emit energySaved();
     }
     QStringList problems;
     for (const QString& problem : {m_energyReadProblem, failure}) {

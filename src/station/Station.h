@@ -98,8 +98,6 @@ signals:
     void loggingStarted(const QString& delayText);
     void loggingStopped();
     void configurationLoaded();
-    // savedEnergy() changed.
-    void energySaved();
     void statusChanged(Station::StatusSource source, const QString& text);
 
 private:
