@@ -39,11 +39,10 @@ QString DayEnergy::load(const QString& programDir)
         const QStringList fields = text.split(QLatin1Char(' '));
         const QDate day = QDate::fromString(fields.first(), dateFormat);
         const auto wattHours = fields.size() >= 2 ? parseNumber(fields[1]) : std::nullopt;
-        const auto produced = fields.size() == 3 ? parseNumber(fields[2]) : std::nullopt;
-        const bool producedOk =
-            fields.size() == 2 || (produced && std::isfinite(*produced) && *produced >= 0);
-        if (!day.isValid() || !wattHours || !std::isfinite(*wattHours) || !producedOk ||
-            fields.size() > 3) {
+        // The lifetime production, when the line has it; -1 when it is not a count.
+        const double produced = fields.size() == 3 ? parseNumber(fields[2]).value_or(-1) : 0;
+        if (!day.isValid() || !wattHours || !std::isfinite(*wattHours) || fields.size() > 3 ||
+            !(produced >= 0 && std::isfinite(produced))) {
             problems << QStringLiteral("%1 line %2 is not a date and watt-hours, skipped: \"%3\"")
                             .arg(name)
                             .arg(i + 1)
@@ -52,8 +51,8 @@ QString DayEnergy::load(const QString& programDir)
             continue;
         }
         m_days.insert(day, *wattHours);
-        if (produced)
-            setProduced(day, *produced);
+        if (fields.size() == 3)
+            setProduced(day, produced);
     }
     return problems.join(QLatin1Char('\n'));
 }
