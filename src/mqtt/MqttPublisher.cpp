@@ -435,10 +435,15 @@ void MqttPublisher::publishState()
         return;
     m_stateTimer.start(StateIntervalMs);
     const Station::SavedEnergy& saved = m_station.savedEnergy();
+    if (saved.day != m_dayStartFor) {
+        m_dayStartFor = saved.day;
+        const QDateTime start = saved.day.startOfDay();
+        m_dayStart = start.toOffsetFromUtc(start.offsetFromUtc());
+    }
     if (publish(m_stateTopic,
                 StateJson(m_station.reading(), m_station.config().WSUnits,
                           m_station.lastFrameTime(),
-                          {saved.day.startOfDay(), saved.dayWattHours, saved.producedKWh}),
+                          {m_dayStart, saved.dayWattHours, saved.producedKWh}),
                 0, true))
         m_stateDue = false;
     updateWriteNotifier();

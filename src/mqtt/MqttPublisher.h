@@ -3,6 +3,7 @@
 #include "mqtt/BrokerSettings.h"
 #include "mqtt/RecordQueue.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
@@ -114,6 +115,10 @@ private:
     bool m_stateDue = false;
     QString m_discoveredUnit;
     QElapsedTimer m_connectedFor;
+    // The start of the saved day, worked out once a day: local midnight costs a time zone
+    // look-up.
+    QDate m_dayStartFor;
+    QDateTime m_dayStart;
     int m_shortSessions = 0;
     bool m_conflictSaid = false;
     // What the client's callbacks reported during the last call.
