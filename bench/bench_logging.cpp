@@ -1,8 +1,10 @@
 // Prints what one logging tick costs: the log record alone, with the spreadsheet, and with all
 // three outputs on, then all three with a 10 MB day's log already present. Appending must not
 // read the file, so the last two figures should match. Wall time includes waiting for the
-// disk; processor time is the program's own work.
+// disk; processor time is the program's own work. Then one atomic save of logs/energy.txt
+// (every 15 s while the count changes) after one and after ten years of days.
 #include "logging/LogWriter.h"
+#include "station/DayEnergy.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -83,6 +85,40 @@ bool measure(const QString& dir, const char* label, bool web, bool sheet, int co
     return true;
 }
 
+// Saves of an energy file holding the given number of days, each replacing the file whole.
+bool measureEnergySave(int days, int count)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid() || !QDir(dir.path()).mkpath(QStringLiteral("logs")))
+        return false;
+    DayEnergy energy;
+    const QDate first(2020, 1, 1);
+    for (int d = 0; d < days; ++d) {
+        energy.set(first.addDays(d), 1234.56789 + d);
+        energy.setProduced(first.addDays(d), 12.3456789 * d);
+    }
+    std::vector<double> wall;
+    std::vector<double> processor;
+    for (int i = 0; i < count; ++i) {
+        energy.set(first.addDays(days - 1), 100 + i / 720.0);
+        QElapsedTimer timer;
+        timer.start();
+        const double processorStart = processorMicros();
+        const QString failure = energy.save(dir.path());
+        processor.push_back(processorMicros() - processorStart);
+        wall.push_back(timer.nsecsElapsed() / 1e3);
+        if (!failure.isEmpty()) {
+            std::printf("energy save failed: %s\n", qPrintable(failure));
+            return false;
+        }
+    }
+    std::printf("energy.txt save, %4d days (%6lld bytes):       wall median %7.1f us, worst %8.1f "
+                "us; processor median %6.1f us\n",
+                days, static_cast<long long>(energy.fileText().size()), median(wall),
+                *std::max_element(wall.begin(), wall.end()), median(processor));
+    return true;
+}
+
 } // namespace
 
 int main()
@@ -111,7 +147,8 @@ int main()
     if (!writeFile(big.path() + QStringLiteral("/logs/2010_3_27.txt"), day))
         return 1;
     return measure(big.path(), "log record only, 10 MB day's log present:", false, false, count) &&
-                   measure(big.path(), "all three, 10 MB day's log present:", true, true, count)
+                   measure(big.path(), "all three, 10 MB day's log present:", true, true, count) &&
+                   measureEnergySave(365, 200) && measureEnergySave(3650, 200)
                ? 0
                : 1;
 }

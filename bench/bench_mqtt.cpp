@@ -1,6 +1,7 @@
 // Prints what publishing to a broker costs: the time added to each frame, the time to
-// publish 10,000 records that waited for the broker, and the resident memory they take.
-// Starts its own Mosquitto on a free loopback port.
+// publish 10,000 records that waited for the broker, the resident memory they take, and the
+// processor share of the real service at one frame a second with the broker and the web
+// server on (BENCH_SECONDS long, default 60). Starts its own Mosquitto on a free loopback port.
 #include "ProcessMemory.h"
 #include "logging/LogRecord.h"
 #include "mqtt/MqttPublisher.h"
@@ -9,16 +10,21 @@
 #include "support/SettableClock.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -60,6 +66,60 @@ double streamUs(MemorySerialLink* link, int frames)
         ns += t.nsecsElapsed();
     }
     return ns / 1e3 / frames;
+}
+
+// Processor seconds a process has used so far, from /proc.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stat.readAll().split(')').last().split(' ');
+    return (fields[12].toDouble() + fields[13].toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// wendro --headless with the dashboard and the broker, fed one frame a second by the
+// simulator, logging every 10 s: its share of one core over the given seconds.
+void serviceShare(quint16 brokerPort, int seconds)
+{
+    QTemporaryDir folder;
+    for (const char* name : {"logs", "html", "Excel"})
+        QDir(folder.path()).mkdir(QString::fromLatin1(name));
+    QFile cfg(folder.filePath(QStringLiteral("prog.cfg")));
+    if (cfg.open(QIODevice::WriteOnly))
+        cfg.write("<Port>1</Port><LogDelay>10</LogDelay><LogOn>1</LogOn><WSUnits>km/h</WSUnits>");
+    cfg.close();
+    QProcess sim;
+    sim.start(QStringLiteral(WENDRO_SIM),
+              {QStringLiteral("--dir"), folder.path(), QStringLiteral("--interval-ms"),
+               QStringLiteral("1000")});
+    if (!QTest::qWaitFor(
+            [&] { return QFileInfo(folder.filePath(QStringLiteral("COM1"))).isSymLink(); })) {
+        std::fprintf(stderr, "bench_mqtt: the simulator did not start\n");
+        return;
+    }
+    QProcess program;
+    program.start(QStringLiteral(WENDRO_BINARY),
+                  {QStringLiteral("--headless"), QStringLiteral("--dir"), folder.path(),
+                   QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                   QStringLiteral("--mqtt"), QStringLiteral("mqtt://127.0.0.1:%1").arg(brokerPort),
+                   QStringLiteral("--station"), QStringLiteral("bench-service")});
+    program.waitForStarted();
+    QThread::sleep(3); // start-up, the connection and the first frames
+    const double before = cpuSeconds(program.processId());
+    QElapsedTimer timer;
+    timer.start();
+    QThread::sleep(unsigned(seconds));
+    const double used = cpuSeconds(program.processId()) - before;
+    const QByteArray said = program.readAllStandardError();
+    std::printf("service at one frame a second, broker connected, web server on, logging every "
+                "10 s, over %d s: %.2f%% of one core (goal under 0.5%%)%s\n",
+                seconds, used * 100 / (timer.nsecsElapsed() / 1e9),
+                said.contains("Broker ") ? " [the broker was not reached]" : "");
+    ::kill(pid_t(program.processId()), SIGTERM);
+    program.waitForFinished(10000);
+    sim.terminate();
+    sim.waitForFinished(5000);
 }
 
 } // namespace
@@ -159,6 +219,10 @@ int main(int argc, char* argv[])
     const bool sent = waiting.waitingRecords() == 0;
     std::printf("10000 waiting records published after connecting to a local broker: %.0f ms%s\n",
                 flush.nsecsElapsed() / 1e6, sent ? "" : " [not all sent within 60 s]");
+    const int seconds = qEnvironmentVariableIntValue("BENCH_SECONDS") > 0
+                            ? qEnvironmentVariableIntValue("BENCH_SECONDS")
+                            : 60;
+    serviceShare(port, seconds);
     broker.terminate();
     broker.waitForFinished();
     return 0;

@@ -114,6 +114,7 @@ int runHeadless(int argc, char* argv[], const QString& programDir, const QString
         QObject::disconnect(*firstFrame);
     });
     say(QStringLiteral("Wendro %1 started in %2").arg(QStringLiteral(WENDRO_VERSION), programDir));
+    std::optional<BrokerSettings> settings = broker;
     std::unique_ptr<WebServer> web;
     if (!listen.isEmpty()) {
         const WebServer::Address address = *WebServer::parseAddress(listen);
@@ -129,6 +130,8 @@ int runHeadless(int argc, char* argv[], const QString& programDir, const QString
                          ? QLatin1Char('[') + address.host.toString() + QLatin1Char(']')
                          : address.host.toString())
                 .arg(web->port()));
+        if (settings)
+            settings->dashboardUrl = web->pageUrl(address);
     }
     station.start();
     if (!station.isLogging() && !station.startLogging(station.config().LogDelay)) {
@@ -140,10 +143,10 @@ int runHeadless(int argc, char* argv[], const QString& programDir, const QString
     }
     say(QStringLiteral("logging every %1 s").arg(station.loggingIntervalMs() / 1000.0));
     std::unique_ptr<MqttPublisher> publisher;
-    if (broker) {
+    if (settings) {
         say(QStringLiteral("publishing to %1 as wendro/%2")
-                .arg(broker->address(), broker->station));
-        publisher = std::make_unique<MqttPublisher>(station, *broker);
+                .arg(settings->address(), settings->station));
+        publisher = std::make_unique<MqttPublisher>(station, *settings);
         publisher->start();
     }
     const int status = app.exec();

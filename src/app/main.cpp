@@ -1,6 +1,7 @@
 #include "app/Headless.h"
 #include "app/Options.h"
 #include "mqtt/MqttPublisher.h"
+#include "station/FolderLock.h"
 #include "ui/MainWindow.h"
 #include "ui/RealServices.h"
 #include "web/WebServer.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <cstdio>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -63,11 +65,23 @@ int main(int argc, char* argv[])
     // Everything the program keeps lives in its folder: beside the binary unless told.
     const QString programDir =
         options.dir.isEmpty() ? binaryFolder(argv[0]) : QDir(options.dir).absolutePath();
-    if (options.headless)
+    // Taken before anything is written; a second program writes nothing and ends.
+    FolderLock lock(programDir);
+    const QString taken = lock.take();
+    if (options.headless) {
+        if (!taken.isEmpty()) {
+            std::fprintf(stderr, "wendro: %s\n", qPrintable(taken));
+            return 2;
+        }
         return runHeadless(argc, argv, programDir, options.listen, broker);
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wendro"));
+    if (!taken.isEmpty()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Wendro"), taken);
+        return 2;
+    }
     const RealServices real(programDir);
     Station station(real.services());
     MainWindow window(station, real.services());
@@ -78,7 +92,10 @@ int main(int argc, char* argv[])
         if (const QString warning = WebServer::exposureWarning(address); !warning.isEmpty())
             std::fprintf(stderr, "wendro: %s\n", qPrintable(warning));
         web = std::make_unique<WebServer>(station);
-        station.setStatus(Station::StatusSource::WebServer, web->listen(address));
+        const QString failure = web->listen(address);
+        station.setStatus(Station::StatusSource::WebServer, failure);
+        if (broker && failure.isEmpty())
+            broker->dashboardUrl = web->pageUrl(address);
     }
     std::unique_ptr<MqttPublisher> publisher;
     if (broker) {

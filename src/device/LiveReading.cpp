@@ -33,6 +33,9 @@ void LiveReading::wattHourStep(const QDateTime& now)
     if (sinceFrame < 0 || sinceFrame > StalePowerMs)
         return;
     m_reading.WattHours += m_reading.Watts / 720.0;
+    // A NaN or negative power (the battery feeding the inverter) produces nothing.
+    if (m_reading.Watts > 0)
+        m_producedKWh += m_reading.Watts / 720.0 / 1000.0;
 }
 
 void LiveReading::lendPort(const QDateTime& now)

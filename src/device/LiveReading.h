@@ -27,6 +27,10 @@ public:
     void wattHourStep(const QDateTime& now);
     // The count of a day already under way, such as one saved before a restart.
     void continueDay(const QDate& day, double wattHours);
+    // Kilowatt-hours produced over the plant's life: the same steps as the day's count, but
+    // positive watts only, so it never goes down and never restarts.
+    double producedKWh() const { return m_producedKWh; }
+    void continueProduction(double kilowattHours) { m_producedKWh = kilowattHours; }
 
     static constexpr qint64 StalePowerMs = 60 * 1000;
 
@@ -41,4 +45,5 @@ private:
     QDateTime m_lastConverted;
     QDate m_lastStepDay;
     QDateTime m_lentAt;
+    double m_producedKWh = 0;
 };

@@ -12,10 +12,14 @@ struct BrokerSettings
     bool tls = false;
     QString user;
     QString password;
-    QString caFile;  // empty: the system's certificate authorities
-    QString station; // letters, digits, '_' and '-'
+    QString caFile;       // empty: the system's certificate authorities
+    QString station;      // letters, digits, '_' and '-'
+    QString dashboardUrl; // the dashboard Home Assistant links to; empty without --listen
     // How long a peer may take to answer the connection before it is given up.
     int answerTimeoutMs = 10000;
+    // How long after the last frame the logger counts as silent: the 60 s after which the
+    // watt-hour count stops too.
+    int loggerSilentMs = 60000;
 
     // The address as the user wrote it, without the password, for status lines.
     QString address() const;

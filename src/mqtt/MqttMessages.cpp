@@ -32,8 +32,9 @@ void appendDigits(QByteArray& out, int value, int width)
     out += QByteArray::number(value).rightJustified(width, '0');
 }
 
-// By hand: QDateTime::toString costs tens of microseconds per frame.
-QByteArray isoLocalTime(const QDateTime& time)
+// By hand: QDateTime::toString costs tens of microseconds per frame. With the offset from
+// UTC when asked, as Home Assistant wants a moment.
+QByteArray isoLocalTime(const QDateTime& time, bool withOffset = false)
 {
     if (!time.isValid())
         return QByteArrayLiteral("null");
@@ -51,6 +52,13 @@ QByteArray isoLocalTime(const QDateTime& time)
     appendDigits(out, t.minute(), 2);
     out += ':';
     appendDigits(out, t.second(), 2);
+    if (withOffset) {
+        const int offset = time.offsetFromUtc() / 60;
+        out += offset < 0 ? '-' : '+';
+        appendDigits(out, std::abs(offset) / 60, 2);
+        out += ':';
+        appendDigits(out, std::abs(offset) % 60, 2);
+    }
     return out + '"';
 }
 
@@ -70,40 +78,61 @@ QByteArray jsonValue(const std::optional<QString>& text)
     return number.match(*text).hasMatch() ? text->toLatin1() : jsonString(*text);
 }
 
+constexpr int ExpireAfterSeconds = 120; // twice the 60 s after which a frame is stale
+
 struct Entity
 {
     const char* id;
     const char* component;
     const char* name;
-    const char* deviceClass; // nullptr: none
-    const char* stateClass;  // nullptr: none
-    const char* valueTemplate;
-    const char* unit; // nullptr: the wind speed unit of prog.cfg
+    const char* deviceClass;   // nullptr: none
+    const char* stateClass;    // nullptr: none
+    const char* valueTemplate; // nullptr: the payload of stateLeaf as it is
+    const char* unit;          // nullptr: the wind speed unit of prog.cfg
+    int precision;             // -1: none
+    bool measured;             // goes unknown when no frame comes
+    const char* stateLeaf = "state";
 };
 
 const Entity entities[] = {
-    {"volts", "sensor", "Volts", "voltage", "measurement", "{{ value_json.volts }}", "V"},
-    {"amps", "sensor", "Amps", "current", "measurement", "{{ value_json.amps }}", "A"},
-    {"watts", "sensor", "Watts", "power", "measurement", "{{ value_json.watts }}", "W"},
-    {"energy", "sensor", "Energy today", "energy", "total_increasing",
-     "{{ value_json.watt_hours }}", "Wh"},
-    {"rpm", "sensor", "RPM", nullptr, "measurement", "{{ value_json.rpm }}", "rpm"},
-    {"wind", "sensor", "Wind speed", "wind_speed", "measurement", "{{ value_json.wind }}", nullptr},
+    {"volts", "sensor", "Volts", "voltage", "measurement", "{{ value_json.volts }}", "V", 1, true},
+    {"amps", "sensor", "Amps", "current", "measurement", "{{ value_json.amps }}", "A", 2, true},
+    {"watts", "sensor", "Watts", "power", "measurement", "{{ value_json.watts }}", "W", 0, true},
+    {"energy", "sensor", "Energy today", "energy", "total", "{{ value_json.watt_hours }}", "Wh", 0,
+     false},
+    {"production", "sensor", "Energy produced", "energy", "total_increasing",
+     "{{ value_json.produced_kwh }}", "kWh", 2, false},
+    {"rpm", "sensor", "RPM", nullptr, "measurement", "{{ value_json.rpm }}", "rpm", 0, true},
+    {"wind", "sensor", "Wind speed", "wind_speed", "measurement", "{{ value_json.wind }}", nullptr,
+     1, true},
     {"load", "binary_sensor", "Load", "power", nullptr,
-     "{{ 'ON' if value_json.mode == 1 else 'OFF' }}", ""},
+     "{{ 'ON' if value_json.mode == 1 else 'OFF' }}", "", -1, true},
+    {"logger", "binary_sensor", "Logger", "connectivity", nullptr, nullptr, "", -1, false,
+     "logger"},
 };
+
+// Entity ids are lower case with underscores, whatever the station is called.
+QString entitySlug(const QString& text)
+{
+    QString slug = text.toLower();
+    slug.replace(QLatin1Char('-'), QLatin1Char('_'));
+    return slug;
+}
 
 } // namespace
 
-QByteArray StateJson(const Reading& r, const QString& windUnit, const QDateTime& frameTime)
+QByteArray StateJson(const Reading& r, const QString& windUnit, const QDateTime& frameTime,
+                     const EnergyTotals& totals)
 {
     QByteArray out;
-    out.reserve(192);
+    out.reserve(256);
     out += "{\"time\":" + isoLocalTime(frameTime);
     out += ",\"volts\":" + jsonNumber(r.Volts);
     out += ",\"amps\":" + jsonNumber(r.Amps);
     out += ",\"watts\":" + jsonNumber(r.Watts);
-    out += ",\"watt_hours\":" + jsonNumber(r.WattHours);
+    out += ",\"watt_hours\":" + jsonNumber(totals.dayWattHours);
+    out += ",\"day_start\":" + isoLocalTime(totals.dayStart, true);
+    out += ",\"produced_kwh\":" + jsonNumber(totals.producedKWh);
     out += ",\"rpm\":" + jsonNumber(r.RPM);
     out += ",\"wind\":" + jsonNumber(r.WindSpeed);
     out += ",\"wind_unit\":" + jsonString(windUnit);
@@ -118,6 +147,7 @@ QByteArray RecordJson(const QByteArray& record, const QDateTime& time)
     out.reserve(160);
     out += "{\"date\":" + jsonString(time.date().toString(Qt::ISODate));
     out += ",\"time\":" + jsonString(TagValue(line, QStringLiteral("T")).value_or(QString()));
+    out += ",\"at\":" + isoLocalTime(time, true);
     out += ",\"volts\":" + jsonValue(TagValue(line, QStringLiteral("V")));
     out += ",\"amps\":" + jsonValue(TagValue(line, QStringLiteral("I")));
     out += ",\"watts\":" + jsonValue(TagValue(line, QStringLiteral("W")));
@@ -127,37 +157,75 @@ QByteArray RecordJson(const QByteArray& record, const QDateTime& time)
     return out;
 }
 
-QList<DiscoveryMessage> DiscoveryMessages(const QString& station, const QString& windUnit)
+QString HomeAssistantWindUnit(const QString& windUnit)
+{
+    const QString text = windUnit.trimmed().toLower();
+    for (const char* unit : {"m/s", "km/h", "mph", "ft/s"}) {
+        if (text == QLatin1String(unit))
+            return QString::fromLatin1(unit);
+    }
+    for (const char* knots : {"kn", "knot", "knots", "kts", "kt"}) {
+        if (text == QLatin1String(knots))
+            return QStringLiteral("kn");
+    }
+    return {};
+}
+
+QList<DiscoveryMessage> DiscoveryMessages(const QString& station, const QString& windUnit,
+                                          const QString& dashboardUrl)
 {
     const QString base = QStringLiteral("wendro/%1/").arg(station);
     const QString object = QStringLiteral("wendro_") + station;
-    const QJsonObject device{
+    QJsonObject device{
         {QStringLiteral("identifiers"), QJsonArray{object}},
         {QStringLiteral("name"), QStringLiteral("Wendro ") + station},
         {QStringLiteral("model"), QStringLiteral("Wendro")},
         {QStringLiteral("sw_version"), QStringLiteral(WENDRO_VERSION)},
     };
+    if (!dashboardUrl.isEmpty())
+        device.insert(QStringLiteral("configuration_url"), dashboardUrl);
+    const QJsonObject origin{
+        {QStringLiteral("name"), QStringLiteral("Wendro")},
+        {QStringLiteral("sw_version"), QStringLiteral(WENDRO_VERSION)},
+    };
+    // A unit Home Assistant does not know is still shown, as a plain measurement.
+    const QString knownWindUnit = HomeAssistantWindUnit(windUnit);
     QList<DiscoveryMessage> messages;
     for (const Entity& e : entities) {
         const QString id = QLatin1String(e.id);
+        const QString component = QLatin1String(e.component);
+        const bool wind = !e.unit;
         QJsonObject config{
             {QStringLiteral("name"), QLatin1String(e.name)},
             {QStringLiteral("unique_id"), object + '_' + id},
-            {QStringLiteral("object_id"), object + '_' + id},
-            {QStringLiteral("state_topic"), base + QStringLiteral("state")},
-            {QStringLiteral("value_template"), QLatin1String(e.valueTemplate)},
+            {QStringLiteral("default_entity_id"),
+             component + QLatin1Char('.') + entitySlug(object + '_' + id)},
+            {QStringLiteral("state_topic"), base + QLatin1String(e.stateLeaf)},
             {QStringLiteral("availability_topic"), base + QStringLiteral("availability")},
             {QStringLiteral("device"), device},
+            {QStringLiteral("origin"), origin},
         };
-        if (e.deviceClass)
+        if (e.valueTemplate)
+            config.insert(QStringLiteral("value_template"), QLatin1String(e.valueTemplate));
+        if (e.deviceClass && !(wind && knownWindUnit.isEmpty()))
             config.insert(QStringLiteral("device_class"), QLatin1String(e.deviceClass));
         if (e.stateClass)
             config.insert(QStringLiteral("state_class"), QLatin1String(e.stateClass));
-        const QString unit = e.unit ? QString::fromLatin1(e.unit) : windUnit;
+        if (QLatin1String(e.stateClass) == QLatin1String("total"))
+            config.insert(QStringLiteral("last_reset_value_template"),
+                          QStringLiteral("{{ value_json.day_start }}"));
+        const QString unit = !wind                     ? QString::fromLatin1(e.unit)
+                             : knownWindUnit.isEmpty() ? windUnit
+                                                       : knownWindUnit;
         if (!unit.isEmpty())
             config.insert(QStringLiteral("unit_of_measurement"), unit);
-        messages.append({QStringLiteral("homeassistant/%1/%2/%3/config")
-                             .arg(QLatin1String(e.component), object, id),
+        if (e.precision >= 0)
+            config.insert(QStringLiteral("suggested_display_precision"), e.precision);
+        if (e.measured)
+            config.insert(QStringLiteral("expire_after"), ExpireAfterSeconds);
+        if (QLatin1String(e.deviceClass) == QLatin1String("connectivity"))
+            config.insert(QStringLiteral("entity_category"), QStringLiteral("diagnostic"));
+        messages.append({QStringLiteral("homeassistant/%1/%2/%3/config").arg(component, object, id),
                          QJsonDocument(config).toJson(QJsonDocument::Compact)});
     }
     return messages;

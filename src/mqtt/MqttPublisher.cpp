@@ -27,22 +27,26 @@ void initLibrary()
     } library;
 }
 
-QString refusalText(int code)
+} // namespace
+
+QString MqttPublisher::refusalText(int code) const
 {
     // 4: bad user name or password, 5: not authorised, in MQTT 3.1.1.
+    if ((code == 4 || code == 5) && m_settings.user.isEmpty())
+        return QStringLiteral("not authorised: the broker wants a user name and password "
+                              "(mqtt://user@host and --mqtt-password-file)");
     if (code == 4 || code == 5)
         return QStringLiteral("not authorised: check the user name in --mqtt and the password "
                               "file");
     return QStringLiteral("refused: %1").arg(QString::fromLatin1(mosquitto_connack_string(code)));
 }
 
-} // namespace
-
 MqttPublisher::MqttPublisher(Station& station, BrokerSettings settings, QObject* parent)
     : QObject(parent), m_station(station), m_settings(std::move(settings)),
       m_availabilityTopic(m_settings.topic(QStringLiteral("availability")).toUtf8()),
       m_stateTopic(m_settings.topic(QStringLiteral("state")).toUtf8()),
-      m_recordTopic(m_settings.topic(QStringLiteral("record")).toUtf8())
+      m_recordTopic(m_settings.topic(QStringLiteral("record")).toUtf8()),
+      m_loggerTopic(m_settings.topic(QStringLiteral("logger")).toUtf8())
 {
     initLibrary();
     if (m_settings.tls)
@@ -51,6 +55,12 @@ MqttPublisher::MqttPublisher(Station& station, BrokerSettings settings, QObject*
     m_retryTimer.setSingleShot(true);
     m_answerTimer.setSingleShot(true);
     m_stateTimer.setSingleShot(true);
+    m_loggerTimer.setSingleShot(true);
+    m_loggerTimer.setInterval(m_settings.loggerSilentMs);
+    connect(&m_loggerTimer, &QTimer::timeout, this, [this] {
+        publishLogger();
+        updateWriteNotifier();
+    });
     connect(&m_housekeepingTimer, &QTimer::timeout, this, &MqttPublisher::housekeeping);
     connect(&m_retryTimer, &QTimer::timeout, this, &MqttPublisher::resolve);
     connect(&m_answerTimer, &QTimer::timeout, this, [this] {
@@ -152,7 +162,7 @@ void MqttPublisher::connectNext()
     mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(m_client, &MqttPublisher::onPublish);
-    mosquitto_log_callback_set(m_client, &MqttPublisher::onLog);
+    mosquitto_message_callback_set(m_client, &MqttPublisher::onMessage);
     if (!m_settings.user.isEmpty())
         mosquitto_username_pw_set(
             m_client, m_settings.user.toUtf8().constData(),
@@ -167,7 +177,6 @@ void MqttPublisher::connectNext()
     m_connackCode = -1;
     m_disconnected = false;
     m_socketUp = false;
-    m_libraryError.clear();
     const int rc = mosquitto_connect_async(m_client, address.toString().toLatin1().constData(),
                                            m_settings.port, KeepAliveSeconds);
     const int fd = mosquitto_socket(m_client);
@@ -238,6 +247,12 @@ void MqttPublisher::writable()
 
 void MqttPublisher::housekeeping()
 {
+    if (m_conflictSaid && isConnected() && m_connectedFor.hasExpired(ShortSessionMs)) {
+        m_conflictSaid = false;
+        m_shortSessions = 0;
+        m_problem.clear();
+        showStatus();
+    }
     if (m_client)
         afterCall(mosquitto_loop_misc(m_client));
 }
@@ -261,6 +276,12 @@ void MqttPublisher::afterCall(int rc)
         fail(lossReason(rc), m_phase == Phase::Connected);
         return;
     }
+    if (m_discoveryAsked) {
+        m_discoveryAsked = false;
+        publishDiscovery();
+        if (!m_client)
+            return;
+    }
     sendRecords();
     updateWriteNotifier();
 }
@@ -274,15 +295,15 @@ QString MqttPublisher::lossReason(int rc) const
     }
     if (m_tls && !m_tls->refusal().isEmpty())
         return m_tls->refusal();
-    if (rc == MOSQ_ERR_TLS)
-        return QStringLiteral("TLS handshake failed%1")
-            .arg(m_libraryError.isEmpty() ? QString()
-                                          : QStringLiteral(" (%1)").arg(m_libraryError));
+    // A peer without TLS fails the handshake in one of several ways from one try to the
+    // next; the cause is the same, so are the words.
+    if (m_tls && (rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO ||
+                  rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_PROTOCOL))
+        return QStringLiteral("the TLS handshake failed: not an MQTT broker with TLS, or a "
+                              "port without TLS (mqtt://)?");
     if (rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_NO_CONN)
-        return m_tls ? QStringLiteral("the peer closed the connection during the TLS handshake: "
-                                      "not an MQTT broker with TLS?")
-                     : QStringLiteral("the peer closed the connection without answering: not an "
-                                      "MQTT broker, or one that wants TLS (mqtts://)?");
+        return QStringLiteral("the peer closed the connection without answering: not an "
+                              "MQTT broker, or one that wants TLS (mqtts://)?");
     return QStringLiteral("the peer answered, but it is not an MQTT broker (%1)")
         .arg(QString::fromLatin1(mosquitto_strerror(rc)));
 }
@@ -291,13 +312,18 @@ void MqttPublisher::connected()
 {
     m_answerTimer.stop();
     m_phase = Phase::Connected;
-    m_retrySeconds = 1;
-    m_problem.clear();
+    m_connectedFor.start();
+    // A conflict stays said until a session lasts: the next one may be taken over again.
+    if (!m_conflictSaid)
+        m_problem.clear();
     m_droppedSaid = false;
     showStatus();
     m_housekeepingTimer.start();
     publish(m_availabilityTopic, "online", 1, true);
+    if (m_client)
+        mosquitto_subscribe(m_client, nullptr, HomeAssistantStatusTopic, 0);
     publishDiscovery();
+    publishLogger();
     if (m_stateDue)
         publishState();
     if (isConnected())
@@ -309,8 +335,22 @@ void MqttPublisher::fail(const QString& problem, bool connectionProblem)
     const bool wasConnected = m_phase == Phase::Connected;
     dropClient();
     m_phase = Phase::Waiting;
+    if (wasConnected && m_connectedFor.hasExpired(ShortSessionMs)) {
+        m_shortSessions = 0;
+        m_retrySeconds = 1;
+    } else if (wasConnected && ++m_shortSessions >= ShortSessionsForConflict) {
+        // Coming back at once would only take the session from the other program again.
+        m_retrySeconds = MaxRetrySeconds;
+        if (!m_conflictSaid) {
+            m_conflictSaid = true;
+            m_problem =
+                QStringLiteral("the broker keeps ending the session soon after it starts: another "
+                               "program uses the station name %1. Give each its own --station")
+                    .arg(m_settings.station);
+        }
+    }
     // One line per outage: attempts that meet a broker still down say nothing new.
-    if (!connectionProblem || m_problem.isEmpty())
+    if (!m_conflictSaid && (!connectionProblem || m_problem.isEmpty()))
         m_problem = problem;
     showStatus();
     m_retryTimer.start(m_retrySeconds * 1000);
@@ -356,6 +396,10 @@ void MqttPublisher::showStatus()
 
 void MqttPublisher::frameArrived()
 {
+    const bool wasOn = m_loggerTimer.isActive();
+    m_loggerTimer.start();
+    if (!wasOn)
+        publishLogger();
     m_stateDue = true;
     // The first frame of a burst goes at once, the newest of the rest a second later.
     if (!m_stateTimer.isActive())
@@ -378,7 +422,8 @@ bool MqttPublisher::publish(const QByteArray& topic, const QByteArray& payload, 
 void MqttPublisher::publishDiscovery()
 {
     m_discoveredUnit = m_station.config().WSUnits;
-    for (const DiscoveryMessage& m : DiscoveryMessages(m_settings.station, m_discoveredUnit)) {
+    for (const DiscoveryMessage& m :
+         DiscoveryMessages(m_settings.station, m_discoveredUnit, m_settings.dashboardUrl)) {
         if (!publish(m.topic.toUtf8(), m.payload, 1, true))
             return;
     }
@@ -389,12 +434,24 @@ void MqttPublisher::publishState()
     if (!isConnected())
         return;
     m_stateTimer.start(StateIntervalMs);
-    if (publish(
-            m_stateTopic,
-            StateJson(m_station.reading(), m_station.config().WSUnits, m_station.lastFrameTime()),
-            0, true))
+    const Station::SavedEnergy& saved = m_station.savedEnergy();
+    if (saved.day != m_dayStartFor) {
+        m_dayStartFor = saved.day;
+        const QDateTime start = saved.day.startOfDay();
+        m_dayStart = start.toOffsetFromUtc(start.offsetFromUtc());
+    }
+    if (publish(m_stateTopic,
+                StateJson(m_station.reading(), m_station.config().WSUnits,
+                          m_station.lastFrameTime(),
+                          {m_dayStart, saved.dayWattHours, saved.producedKWh}),
+                0, true))
         m_stateDue = false;
     updateWriteNotifier();
+}
+
+void MqttPublisher::publishLogger()
+{
+    publish(m_loggerTopic, m_loggerTimer.isActive() ? "ON" : "OFF", 1, true);
 }
 
 void MqttPublisher::publishRecord(const QByteArray& record, const QDateTime& time)
@@ -436,8 +493,10 @@ void MqttPublisher::onPublish(mosquitto*, void* self, int messageId)
     static_cast<MqttPublisher*>(self)->m_records.acknowledge(messageId);
 }
 
-void MqttPublisher::onLog(mosquitto*, void* self, int level, const char* text)
+void MqttPublisher::onMessage(mosquitto*, void* self, const mosquitto_message* message)
 {
-    if (level == MOSQ_LOG_ERR)
-        static_cast<MqttPublisher*>(self)->m_libraryError = QString::fromUtf8(text);
+    // Acted on after the call into the client, never inside it.
+    const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+    if (std::strcmp(message->topic, HomeAssistantStatusTopic) == 0 && payload == "online")
+        static_cast<MqttPublisher*>(self)->m_discoveryAsked = true;
 }

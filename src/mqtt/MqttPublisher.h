@@ -3,6 +3,8 @@
 #include "mqtt/BrokerSettings.h"
 #include "mqtt/RecordQueue.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QSocketNotifier>
@@ -28,6 +30,12 @@ public:
     static constexpr int StateIntervalMs = 1000;
     // Records sent ahead of the broker's acknowledgements.
     static constexpr int RecordWindow = 20;
+    // A session the broker ends sooner than this after it began counts as taken over; two
+    // in a row mean another program connects with the same station name.
+    static constexpr int ShortSessionMs = 10000;
+    static constexpr int ShortSessionsForConflict = 2;
+    // Home Assistant announces itself here; "online" asks for every config again.
+    static constexpr char HomeAssistantStatusTopic[] = "homeassistant/status";
 
     MqttPublisher(Station& station, BrokerSettings settings, QObject* parent = nullptr);
     ~MqttPublisher() override;
@@ -71,18 +79,21 @@ private:
                  int* messageId = nullptr);
     void publishDiscovery();
     void publishState();
+    void publishLogger();
     void sendRecords();
+    QString refusalText(int code) const;
 
     static void onConnect(mosquitto*, void* self, int code);
     static void onDisconnect(mosquitto*, void* self, int rc);
     static void onPublish(mosquitto*, void* self, int messageId);
-    static void onLog(mosquitto*, void* self, int level, const char* text);
+    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
 
     Station& m_station;
     BrokerSettings m_settings;
     const QByteArray m_availabilityTopic;
     const QByteArray m_stateTopic;
     const QByteArray m_recordTopic;
+    const QByteArray m_loggerTopic;
     std::unique_ptr<TlsContext> m_tls;
     mosquitto* m_client = nullptr;
     std::unique_ptr<QSocketNotifier> m_readNotifier;
@@ -91,6 +102,8 @@ private:
     QTimer m_retryTimer;
     QTimer m_answerTimer;
     QTimer m_stateTimer;
+    // Runs while frames arrive: the Logger entity is on.
+    QTimer m_loggerTimer;
     Phase m_phase = Phase::Idle;
     int m_retrySeconds = 1;
     int m_lookupId = -1;
@@ -101,9 +114,16 @@ private:
     bool m_droppedSaid = false;
     bool m_stateDue = false;
     QString m_discoveredUnit;
+    QElapsedTimer m_connectedFor;
+    // The start of the saved day, worked out once a day: local midnight costs a time zone
+    // look-up.
+    QDate m_dayStartFor;
+    QDateTime m_dayStart;
+    int m_shortSessions = 0;
+    bool m_conflictSaid = false;
     // What the client's callbacks reported during the last call.
     int m_connackCode = -1;
     bool m_disconnected = false;
     bool m_socketUp = false;
-    QString m_libraryError;
+    bool m_discoveryAsked = false;
 };

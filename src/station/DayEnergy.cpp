@@ -17,13 +17,16 @@ const QString dateFormat = QStringLiteral("yyyy-MM-dd");
 QString DayEnergy::load(const QString& programDir)
 {
     m_days.clear();
+    m_produced.clear();
+    m_producedMax = 0;
     m_damaged.clear();
     const QString name = QString::fromLatin1(FileName);
     QFile file(QDir(programDir).filePath(name));
     if (!file.exists())
         return {};
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1: %2; the day's count starts from 0").arg(name, file.errorString());
+        return QStringLiteral("%1: %2; the day's count starts from 0")
+            .arg(name, file.errorString());
     const QList<QByteArray> lines = file.readAll().split('\n');
     QStringList problems;
     for (int i = 0; i < lines.size(); ++i) {
@@ -33,10 +36,13 @@ QString DayEnergy::load(const QString& programDir)
         if (line.isEmpty())
             continue;
         const QString text = QString::fromUtf8(line);
-        const int space = text.indexOf(QLatin1Char(' '));
-        const QDate day = QDate::fromString(text.left(space), dateFormat);
-        const auto wattHours = space == 10 ? parseNumber(text.mid(space + 1)) : std::nullopt;
-        if (!day.isValid() || !wattHours || !std::isfinite(*wattHours)) {
+        const QStringList fields = text.split(QLatin1Char(' '));
+        const QDate day = QDate::fromString(fields.first(), dateFormat);
+        const auto wattHours = fields.size() >= 2 ? parseNumber(fields[1]) : std::nullopt;
+        // The lifetime production, when the line has it; -1 when it is not a count.
+        const double produced = fields.size() == 3 ? parseNumber(fields[2]).value_or(-1) : 0;
+        if (!day.isValid() || !wattHours || !std::isfinite(*wattHours) || fields.size() > 3 ||
+            !(produced >= 0 && std::isfinite(produced))) {
             problems << QStringLiteral("%1 line %2 is not a date and watt-hours, skipped: \"%3\"")
                             .arg(name)
                             .arg(i + 1)
@@ -45,6 +51,8 @@ QString DayEnergy::load(const QString& programDir)
             continue;
         }
         m_days.insert(day, *wattHours);
+        if (fields.size() == 3)
+            setProduced(day, produced);
     }
     return problems.join(QLatin1Char('\n'));
 }
@@ -58,13 +66,28 @@ bool DayEnergy::set(const QDate& day, double wattHours)
     return true;
 }
 
+bool DayEnergy::setProduced(const QDate& day, double kilowattHours)
+{
+    const auto found = m_produced.constFind(day);
+    if (found != m_produced.constEnd() && *found == kilowattHours)
+        return false;
+    m_produced.insert(day, kilowattHours);
+    m_producedMax = std::max(m_producedMax, kilowattHours);
+    // A day's line exists whenever its production does.
+    if (!m_days.contains(day))
+        m_days.insert(day, 0.0);
+    return true;
+}
+
 QByteArray DayEnergy::fileText() const
 {
     QByteArray out;
-    for (auto day = m_days.cbegin(); day != m_days.cend(); ++day)
-        out += (day.key().toString(dateFormat) + QLatin1Char(' ') + NumberText(day.value()))
-                   .toUtf8() +
-               "\r\n";
+    for (auto day = m_days.cbegin(); day != m_days.cend(); ++day) {
+        QString line = day.key().toString(dateFormat) + QLatin1Char(' ') + NumberText(day.value());
+        if (const auto produced = m_produced.constFind(day.key()); produced != m_produced.cend())
+            line += QLatin1Char(' ') + NumberText(*produced);
+        out += line.toUtf8() + "\r\n";
+    }
     // Lines we could not read stay for the owner to mend.
     for (const QByteArray& line : m_damaged)
         out += line + "\r\n";
@@ -73,8 +96,8 @@ QByteArray DayEnergy::fileText() const
 
 QString DayEnergy::save(const QString& programDir) const
 {
-    const QString reason =
-        ConfigFile::writeAtomically(QDir(programDir).filePath(QString::fromLatin1(FileName)),
-                                    fileText());
-    return reason.isEmpty() ? QString() : QString::fromLatin1(FileName) + QStringLiteral(": ") + reason;
+    const QString reason = ConfigFile::writeAtomically(
+        QDir(programDir).filePath(QString::fromLatin1(FileName)), fileText());
+    return reason.isEmpty() ? QString()
+                            : QString::fromLatin1(FileName) + QStringLiteral(": ") + reason;
 }

@@ -46,6 +46,8 @@ void Station::start()
     setStatus(StatusSource::Energy, m_energyReadProblem);
     m_countDay = m_services.clock->now().date();
     m_live.continueDay(m_countDay, m_energy.total(m_countDay));
+    m_live.continueProduction(m_energy.produced());
+    m_saved = {m_countDay, m_energy.total(m_countDay), m_energy.produced()};
     m_wattHourTimer.start();
 
     openConfiguredPort();
@@ -189,6 +191,9 @@ void Station::wattHourStep()
     m_countDay = today;
     if (m_energy.set(today, r.WattHours))
         m_energyChanged = true;
+    // A plant that never produced keeps the two-column lines it had.
+    if (m_live.producedKWh() > 0 && m_energy.setProduced(today, m_live.producedKWh()))
+        m_energyChanged = true;
     if (m_energyChanged &&
         (!m_sinceEnergySaved.isValid() || m_sinceEnergySaved.hasExpired(EnergySaveMs)))
         saveEnergy();
@@ -199,8 +204,10 @@ void Station::saveEnergy()
     const QString failure = m_energy.save(m_services.programDir);
     // A save that failed is tried again at the next step, not a minute later.
     m_energyChanged = !failure.isEmpty();
-    if (failure.isEmpty())
+    if (failure.isEmpty()) {
         m_sinceEnergySaved.start();
+        m_saved = {m_countDay, m_energy.total(m_countDay), m_live.producedKWh()};
+    }
     QStringList problems;
     for (const QString& problem : {m_energyReadProblem, failure}) {
         if (!problem.isEmpty())

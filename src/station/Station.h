@@ -37,7 +37,16 @@ public:
 
     static constexpr int PortRetryMs = PortKeeper::RetryMs;
     static constexpr int WattHourStepMs = 5000;
-    static constexpr qint64 EnergySaveMs = 60 * 1000;
+    // Often, because totals are published only once they are on disk.
+    static constexpr qint64 EnergySaveMs = 15 * 1000;
+
+    // The day's watt-hours and the lifetime production as they last reached logs/energy.txt.
+    struct SavedEnergy
+    {
+        QDate day;
+        double dayWattHours = 0;
+        double producedKWh = 0;
+    };
 
     explicit Station(StationServices services, QObject* parent = nullptr);
     ~Station() override;
@@ -56,6 +65,9 @@ public:
     QDateTime now() const { return m_services.clock->now(); }
     // When the last frame was converted; invalid before the first.
     QDateTime lastFrameTime() const { return m_lastFrameTime; }
+    // What a restart would go on from: a total published from here never goes back after a
+    // crash or a power cut.
+    const SavedEnergy& savedEnergy() const { return m_saved; }
     bool isLogging() const { return m_logTimer.isActive(); }
     int loggingIntervalMs() const { return m_logTimer.interval(); }
     QString statusLine(StatusSource source) const { return m_status.value(source); }
@@ -112,6 +124,7 @@ private:
     QDate m_countDay;
     bool m_energyChanged = false;
     QElapsedTimer m_sinceEnergySaved;
+    SavedEnergy m_saved;
     QMap<StatusSource, QString> m_status;
     bool m_started = false;
 

@@ -205,8 +205,9 @@ void Graph::Load()
     QLineEdit* timeBoxes[] = {m_Time1h, m_Time1m, m_Time2h, m_Time2m};
     for (int i = 0; i < 4; ++i)
         timeBoxes[i]->setText(times[i]);
-    m_data->ViewFirst = 0;
-    m_data->ViewLast = 0;
+    // The last query's records go too: a hover or a drag over the empty plot would show
+    // them under today's date.
+    *m_data = HistoryData{};
     m_MouseIsDown = 0;
 
     // A missing prog.cfg or key falls back to the program's defaults, as the main window does.

@@ -18,8 +18,8 @@ class QPushButton;
 class QTableView;
 
 // The log history window: a day and a time window are loaded from the daily log, listed
-// and drawn; the graph zooms once by dragging and reads values off under the pointer. The
-// main window keeps one for the run, so the loaded records outlive closing it.
+// and drawn; the graph zooms once by dragging and reads values off under the pointer. Each
+// opening starts from no records.
 class Graph : public QDialog
 {
     Q_OBJECT

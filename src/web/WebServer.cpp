@@ -1,5 +1,7 @@
 #include "WebServer.h"
 
+#include <QSysInfo>
+
 std::optional<WebServer::Address> WebServer::parseAddress(const QString& text)
 {
     const int colon = text.lastIndexOf(QLatin1Char(':'));
@@ -28,6 +30,17 @@ QString WebServer::exposureWarning(const Address& address)
         return {};
     return QStringLiteral("warning: --listen %1: anyone on that network can read the dashboard")
         .arg(address.text);
+}
+
+QString WebServer::pageUrl(const Address& address) const
+{
+    const QHostAddress& h = address.host;
+    QString host = h.toString();
+    if (h == QHostAddress::Any || h == QHostAddress::AnyIPv4 || h == QHostAddress::AnyIPv6)
+        host = QSysInfo::machineHostName();
+    else if (h.protocol() == QAbstractSocket::IPv6Protocol)
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    return QStringLiteral("http://%1:%2/").arg(host).arg(port());
 }
 
 WebServer::WebServer(const Station& station)

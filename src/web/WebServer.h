@@ -28,6 +28,9 @@ public:
     qsizetype heldBytes() const { return m_http.heldBytes(); }
     // Said before listening on an address that others on the network can reach.
     static QString exposureWarning(const Address& address);
+    // The dashboard's address once listening: an address for every interface is given as
+    // this computer's name, which other machines can reach.
+    QString pageUrl(const Address& address) const;
 
 private:
     WebApi m_api;

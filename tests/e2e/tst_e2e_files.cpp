@@ -42,13 +42,16 @@ private slots:
         row("port 0", {"--mqtt", "mqtt://h:0"}, 2, "port must be 1 to 65535");
         row("password", {"--mqtt", "mqtt://u:pw@h"}, 2, "no password");
         row("no user", {"--mqtt", "mqtt://h", "--mqtt-password-file", f}, 2, "needs a user name");
-        row("no password file", {"--mqtt", "mqtt://u@h", "--mqtt-password-file", "/nonexistent"},
-            2, "--mqtt-password-file /nonexistent:");
+        row("no password file", {"--mqtt", "mqtt://u@h", "--mqtt-password-file", "/nonexistent"}, 2,
+            "--mqtt-password-file /nonexistent:");
         row("ca, plain", {"--mqtt", "mqtt://h", "--mqtt-ca", f}, 2,
             "--mqtt-ca needs an mqtts:// address");
         row("ca unreadable", {"--mqtt", "mqtts://h", "--mqtt-ca", f}, 2,
             "no certificate OpenSSL can read");
         row("ca alone", {"--mqtt-ca", "x"}, 2, "need --mqtt");
+        // Two programs once appended to one daily log; the second now writes nothing.
+        row("folder in use", {"--headless", "--dir", "DIR"}, 2,
+            "Only one program may use a program folder");
     }
     void commandLine()
     {
@@ -59,9 +62,12 @@ private slots:
         E2eRig rig;
         if (!program.isEmpty())
             rig.write("prog.cfg", program);
+        if (QTest::currentDataTag() == QLatin1String("folder in use"))
+            QVERIFY2(rig.startProgram(), qPrintable(rig.error()));
         QProcess p;
         p.setProcessEnvironment(E2eRig::noDisplay());
-        p.start(WENDRO_BINARY, arguments.replaceInStrings(QRegularExpression("^DIR$"), rig.path("")));
+        p.start(WENDRO_BINARY,
+                arguments.replaceInStrings(QRegularExpression("^DIR$"), rig.path("")));
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), status);
         const QString out = QString::fromUtf8(p.readAllStandardOutput());

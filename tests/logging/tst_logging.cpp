@@ -1,3 +1,4 @@
+#include "common/NumberText.h"
 #include "logging/LocaleForms.h"
 #include "logging/LogWriter.h"
 #include "logging/OutputBacklog.h"
@@ -63,10 +64,10 @@ struct ProgramFolder : WindowRig
 };
 
 // At the default dividers raw V is volts * 50 and raw I 562 is 2.5 A.
-QByteArray frameAt(int rawV, int mode = 0)
+QByteArray frameAt(int rawV, int mode = 0, int rawI = 562)
 {
-    return "[<V>" + QByteArray::number(rawV) + "</V><I>562</I><R>10</R><S>50</S><M>" +
-           QByteArray::number(mode) + "</M>]";
+    return "[<V>" + QByteArray::number(rawV) + "</V><I>" + QByteArray::number(rawI) +
+           "</I><R>10</R><S>50</S><M>" + QByteArray::number(mode) + "</M>]";
 }
 
 QDateTime at(int day, int h, int m, int s = 0)
@@ -324,41 +325,54 @@ private slots:
 
     // The day's watt-hours outlive a restart: today's saved count goes on, a new day starts
     // a new line, a day the clock goes back to goes on from its own count, and every past
-    // day is kept. Damaged lines are named once and kept for the owner to mend. The file is
-    // written at most once a minute while the count grows, and whole at the end.
+    // day is kept. The lifetime production (third column, kWh) goes on from the highest saved,
+    // counts no negative power and is added to a file of two columns. Damaged lines are named
+    // once and kept for the owner to mend. The file is written at most every 15 s while the
+    // count changes, and whole at the end.
     void dayEnergy_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QList<QDateTime>>("steps"); // each after a frame of 31.25 W
+        QTest::addColumn<int>("negative");           // the last steps at -31.25 W
         QTest::addColumn<QByteArray>("saved");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QByteArray>("midway"); // before the end; empty: as saved
         const auto row = [](const char* name, const QByteArray& file, const QList<QDateTime>& steps,
-                            const QByteArray& saved, const char* status = "",
+                            int negative, const QByteArray& saved, const char* status = "",
                             const QByteArray& midway = {}) {
-            QTest::newRow(name) << file << steps << saved << QString(status)
+            QTest::newRow(name) << file << steps << negative << saved << QString(status)
                                 << (midway.isEmpty() ? saved : midway);
         };
         const QByteArray before = "2031-05-04 7.5\r\n2031-05-05 100\r\n";
-        row("restart goes on", before, {at(5, 12, 0, 5)},
-            "2031-05-04 7.5\r\n2031-05-05 100.043402777778\r\n");
-        row("midnight starts a line", before, {at(5, 23, 59, 55), at(6, 0, 0)},
-            "2031-05-04 7.5\r\n2031-05-05 100.043402777778\r\n2031-05-06 0.0434027777777778\r\n",
-            "", "2031-05-04 7.5\r\n2031-05-05 100.043402777778\r\n");
-        row("clock set back a day", before, {at(4, 12, 0, 5)},
-            "2031-05-04 7.54340277777778\r\n2031-05-05 100\r\n");
-        row("no file yet", {}, {at(5, 12, 0, 5)}, "2031-05-05 0.0434027777777778\r\n");
-        row("damaged lines", "2031-05-05 100\r\n2031-5-5 3\r\n2031-05-05 x\nrubbish",
-            {at(5, 12, 0, 5)},
-            "2031-05-05 100.043402777778\r\n2031-5-5 3\r\n2031-05-05 x\r\nrubbish\r\n",
+        const QByteArray step = " 0.0000434027777777778\r\n"; // one step's kWh
+        row("restart goes on", before, {at(5, 12, 0, 5)}, 0,
+            "2031-05-04 7.5\r\n2031-05-05 100.043402777778" + step);
+        row("midnight starts a line", before, {at(5, 23, 59, 55), at(6, 0, 0)}, 0,
+            "2031-05-04 7.5\r\n2031-05-05 100.043402777778" + step +
+                "2031-05-06 0.0434027777777778 0.0000868055555555556\r\n",
+            "", "2031-05-04 7.5\r\n2031-05-05 100.043402777778" + step);
+        row("clock set back a day", before, {at(4, 12, 0, 5)}, 0,
+            "2031-05-04 7.54340277777778" + step + "2031-05-05 100\r\n");
+        row("no file yet", {}, {at(5, 12, 0, 5)}, 0, "2031-05-05 0.0434027777777778" + step);
+        const QByteArray past = "2031-05-03 1 3\r\n2031-05-04 7.5 2\r\n";
+        row("negative power", past, {at(5, 12, 0, 5), at(5, 12, 0, 10), at(5, 12, 0, 15)}, 2,
+            past + "2031-05-05 -0.0434027777777778 3.00004340277778\r\n", "",
+            past + "2031-05-05 0.0434027777777778 3.00004340277778\r\n");
+        row("damaged lines",
+            "2031-05-05 100\r\n2031-5-5 3\r\n2031-05-05 x\nrubbish\n2031-05-05 1 -2",
+            {at(5, 12, 0, 5)}, 0,
+            "2031-05-05 100.043402777778" + step +
+                "2031-5-5 3\r\n2031-05-05 x\r\nrubbish\r\n2031-05-05 1 -2\r\n",
             "logs/energy.txt line 2 is not a date and watt-hours, skipped: \"2031-5-5 3\"\n"
             "logs/energy.txt line 3 is not a date and watt-hours, skipped: \"2031-05-05 x\"\n"
-            "logs/energy.txt line 4 is not a date and watt-hours, skipped: \"rubbish\"");
+            "logs/energy.txt line 4 is not a date and watt-hours, skipped: \"rubbish\"\n"
+            "logs/energy.txt line 5 is not a date and watt-hours, skipped: \"2031-05-05 1 -2\"");
     }
     void dayEnergy()
     {
         QFETCH(QByteArray, file);
         QFETCH(QList<QDateTime>, steps);
+        QFETCH(int, negative);
         QFETCH(QByteArray, saved);
         QFETCH(QString, status);
         QFETCH(QByteArray, midway);
@@ -367,12 +381,13 @@ private slots:
             rig.write("logs/energy.txt", file);
         rig.clock.set(at(5, 12, 0));
         Station& s = startStation(rig);
-        for (const QDateTime& step : steps) {
-            rig.clock.set(step);
-            rig.link()->feed(frameAt(625));
+        for (int i = 0; i < steps.size(); ++i) {
+            rig.clock.set(steps[i]);
+            rig.link()->feed(frameAt(625, 0, i >= steps.size() - negative ? 462 : 562));
             fire(s, "Timer3");
         }
         QCOMPARE(rig.read("logs/energy.txt"), midway);
+        QVERIFY(midway.contains(' ' + NumberText(s.savedEnergy().producedKWh).toLatin1() + "\r\n"));
         s.shutdown();
         QCOMPARE(rig.read("logs/energy.txt"), saved);
         QCOMPARE(s.statusLine(Station::StatusSource::Energy), status);

@@ -126,6 +126,7 @@ public:
         said();
         return m_program->exitStatus() == QProcess::NormalExit ? m_program->exitCode() : -1;
     }
+    qint64 programId() const { return m_program->processId(); }
     // Bytes the program has read through system calls so far: the serial stream and files.
     qint64 programBytesRead() const
     {

@@ -1,7 +1,7 @@
+#include "history/PlotPainter.h"
 #include "support/SampleDay.h"
 #include "support/WindowRig.h"
 #include "ui/Graph.h"
-#include "history/PlotPainter.h"
 #include "ui/PlotCanvas.h"
 
 #include <QCheckBox>
@@ -59,8 +59,11 @@ private slots:
         QCOMPARE(w.texts({"DateY1", "DateM1", "DateD1"}), QString("2031|5|5"));
         // Series on their series colour, Wind Speed on the usual check box background, "Ref V
         // to 0v" white on grey.
-        const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(128, 128, 255),
-                                  QColor(255, 255, 0), QPalette().color(QPalette::Window),
+        const QColor colours[] = {QColor(255, 0, 0),
+                                  QColor(0, 255, 0),
+                                  QColor(128, 128, 255),
+                                  QColor(255, 255, 0),
+                                  QPalette().color(QPalette::Window),
                                   QColor(128, 128, 128)};
         for (int i = 0; i < 6; ++i) {
             auto* box = w.child<QCheckBox>(qPrintable(QString("Check%1").arg(i + 1)));
@@ -89,7 +92,7 @@ private slots:
     // A readout of the wrong record or without its unit; one drag narrows the view to the
     // dragged positions with a red drag line, and a second is ignored until Display. A window
     // opened again showed the last day's list, graph, labels and readout under today's date,
-    // because boxes that were checked already raised no click.
+    // because boxes that were checked already raised no click, or kept its records.
     void readoutDragZoomAndOpeningAgain()
     {
         WindowRig rig;
@@ -115,15 +118,23 @@ private slots:
         w.drag(10, 50);
         QCOMPARE(w.rows(), 41);
 
-        for (const char* name : {"Time1h", "Time1m", "Time2h", "Time2m"})
-            w.child<QLineEdit>(name)->setText("12");
-        w.g->Load();
-        QCOMPARE(w.rows(), 0);
-        QCOMPARE(w.plot()->list().size(), 1); // the clear alone
-        QCOMPARE(w.texts({"Time1h", "Time1m", "Time2h", "Time2m", "stime", "ftime", "VMax1",
-                          "SMin1", "vt", "vv", "sv"}),
-                 QString("00|00|23|59|Start|Finish|0|0|||"));
-        QCOMPARE(w.g->history().HistoryCount, 1440); // the records themselves stay
+        // Opened again, after a query and after "No data for that date": a hover filled the
+        // readout, and a drag drew, the records of the query before.
+        for (bool noData : {false, true}) {
+            for (const char* name : {"Time1h", "Time1m", "Time2h", "Time2m"})
+                w.child<QLineEdit>(name)->setText("12");
+            if (noData)
+                w.display();
+            w.g->Load();
+            QTest::mouseMove(w.plot(), QPoint(w.plot()->width() / 3, 5));
+            w.drag(10, 50);
+            QCOMPARE(w.rows(), 0);
+            QCOMPARE(w.plot()->list().size(), 1); // the clear alone
+            QCOMPARE(w.texts({"Time1h", "Time1m", "Time2h", "Time2m", "stime", "ftime", "VMax1",
+                              "SMin1", "vt", "vv", "sv"}),
+                     QString("00|00|23|59|Start|Finish|0|0|||"));
+        }
+        QCOMPARE(rig.messages.shown, QStringList{"No data for that date"});
 
         // A drag ending where it began moves the start of the view for the next redraw only.
         w.display();
