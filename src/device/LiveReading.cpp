@@ -21,11 +21,6 @@ bool LiveReading::handleFrame(QByteArrayView frame, const QDateTime& now, bool l
 
 void LiveReading::wattHourStep(const QDateTime& now)
 {
-    const QDate today = now.date();
-    if (m_lastStepDay.isValid() && today != m_lastStepDay)
-        m_reading.WattHours = 0;
-    m_lastStepDay = today;
-
     if (!m_lastConverted.isValid())
         return;
     const qint64 sinceFrame = m_lastConverted.msecsTo(m_lentAt.isValid() ? m_lentAt : now);
@@ -51,10 +46,4 @@ void LiveReading::takePortBack(const QDateTime& now)
     if (m_lastConverted.isValid())
         m_lastConverted = m_lastConverted.addMSecs(m_lentAt.msecsTo(now));
     m_lentAt = {};
-}
-
-void LiveReading::continueDay(const QDate& day, double wattHours)
-{
-    m_lastStepDay = day;
-    m_reading.WattHours = wattHours;
 }

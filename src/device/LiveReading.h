@@ -21,12 +21,10 @@ public:
     // the live display should show the new values.
     bool handleFrame(QByteArrayView frame, const QDateTime& now, bool loggingOn);
 
-    // Every 5 seconds: adds the energy of 5 s at the present power. The total restarts at the
-    // first step of each new local day. Nothing is added before the first converted frame or
+    // Every 5 seconds: adds the energy of 5 s at the present power to the day's count (which
+    // day that is, the station decides). Nothing is added before the first converted frame or
     // when none has come in the last 60 s, so an unplugged logger counts no energy.
     void wattHourStep(const QDateTime& now);
-    // The count of a day already under way, such as one saved before a restart.
-    void continueDay(const QDate& day, double wattHours);
     // Kilowatt-hours produced over the plant's life: the same steps as the day's count, but
     // positive watts only, so it never goes down and never restarts.
     double producedKWh() const { return m_producedKWh; }
@@ -43,7 +41,6 @@ private:
     Reading m_reading;
     CalibrationNumbers m_calibration;
     QDateTime m_lastConverted;
-    QDate m_lastStepDay;
     QDateTime m_lentAt;
     double m_producedKWh = 0;
 };

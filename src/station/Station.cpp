@@ -45,7 +45,7 @@ void Station::start()
     m_energyReadProblem = m_energy.load(m_services.programDir);
     setStatus(StatusSource::Energy, m_energyReadProblem);
     m_countDay = m_services.clock->now().date();
-    m_live.continueDay(m_countDay, m_energy.total(m_countDay));
+    m_live.reading().WattHours = m_energy.total(m_countDay);
     m_live.continueProduction(m_energy.produced());
     m_saved = {m_countDay, m_energy.total(m_countDay), m_energy.produced()};
     m_wattHourTimer.start();
@@ -183,12 +183,13 @@ void Station::wattHourStep()
 {
     const QDateTime now = m_services.clock->now();
     const QDate today = now.date();
-    m_live.wattHourStep(now);
     Reading& r = m_live.reading();
-    // A day come back to, with the clock set back, goes on from its own count.
+    // The one place a day's count begins: a new day from 0, and a day come back to, with
+    // the clock set back, from its own count.
     if (today != m_countDay)
-        r.WattHours += m_energy.total(today);
+        r.WattHours = m_energy.total(today);
     m_countDay = today;
+    m_live.wattHourStep(now);
     if (m_energy.set(today, r.WattHours))
         m_energyChanged = true;
     // A plant that never produced keeps the two-column lines it had.
@@ -197,6 +198,14 @@ void Station::wattHourStep()
     if (m_energyChanged &&
         (!m_sinceEnergySaved.isValid() || m_sinceEnergySaved.hasExpired(EnergySaveMs)))
         saveEnergy();
+}
+
+QMap<QDate, double> Station::energyDays() const
+{
+    QMap<QDate, double> days = m_energy.days();
+    if (m_started)
+        days.insert(m_countDay, m_live.reading().WattHours);
+    return days;
 }
 
 void Station::saveEnergy()

@@ -68,6 +68,8 @@ public:
     // What a restart would go on from: a total published from here never goes back after a
     // crash or a power cut.
     const SavedEnergy& savedEnergy() const { return m_saved; }
+    // Every day's watt-hours, today's as the live count has it now.
+    QMap<QDate, double> energyDays() const;
     bool isLogging() const { return m_logTimer.isActive(); }
     int loggingIntervalMs() const { return m_logTimer.interval(); }
     QString statusLine(StatusSource source) const { return m_status.value(source); }

@@ -4,7 +4,6 @@
 #include "history/GraphImage.h"
 #include "history/HistoryQuery.h"
 #include "logging/WebPagePublisher.h"
-#include "station/DayEnergy.h"
 #include "station/Station.h"
 
 #include <QBuffer>
@@ -128,7 +127,7 @@ HttpResponse WebApi::live() const
     o.insert(QStringLiteral("time"), last.isValid() ? QJsonValue(last.toString(Qt::ISODate))
                                                     : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("age_s"),
-             last.isValid() ? QJsonValue(last.msecsTo(QDateTime::currentDateTime()) / 1000.0)
+             last.isValid() ? QJsonValue(last.msecsTo(m_station.now()) / 1000.0)
                             : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("volts"), r.Volts);
     o.insert(QStringLiteral("amps"), r.Amps);
@@ -266,12 +265,10 @@ HttpResponse WebApi::energy(const QUrlQuery& query) const
         if (!ok || days < 1 || days > 3660)
             return HttpResponse::error(400, QStringLiteral("days is a whole number from 1 to 3660."));
     }
-    DayEnergy energy;
-    energy.load(m_station.programDir());
-    // Today's count is newer in the station than in the file, which is saved once a minute.
     const QDate today = m_station.now().date();
-    QMap<QDate, double> all = energy.days();
-    all.insert(today, m_station.reading().WattHours);
+    QMap<QDate, double> all = m_station.energyDays();
+    if (!all.contains(today))
+        all.insert(today, 0);
     QJsonArray list;
     const QDate first = today.addDays(1 - days);
     for (auto day = all.constEnd(); day != all.constBegin();) {
