@@ -1,70 +1,23 @@
 #include "MqttMessages.h"
 
-#include "common/NumberText.h"
 #include "config/TagValue.h"
+#include "station/LiveJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <cmath>
 
 namespace {
 
 QByteArray jsonString(const QString& text)
 {
-    QByteArray out = "\"";
-    for (const char c : text.toUtf8()) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (uchar(c) < 0x20) {
-            out += "\\u00" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
+    return LiveJson::string(text);
 }
 
-void appendDigits(QByteArray& out, int value, int width)
-{
-    out += QByteArray::number(value).rightJustified(width, '0');
-}
-
-// By hand: QDateTime::toString costs tens of microseconds per frame. With the offset from
-// UTC when asked, as Home Assistant wants a moment.
 QByteArray isoLocalTime(const QDateTime& time, bool withOffset = false)
 {
-    if (!time.isValid())
-        return QByteArrayLiteral("null");
-    const QDate d = time.date();
-    const QTime t = time.time();
-    QByteArray out = "\"";
-    appendDigits(out, d.year(), 4);
-    out += '-';
-    appendDigits(out, d.month(), 2);
-    out += '-';
-    appendDigits(out, d.day(), 2);
-    out += 'T';
-    appendDigits(out, t.hour(), 2);
-    out += ':';
-    appendDigits(out, t.minute(), 2);
-    out += ':';
-    appendDigits(out, t.second(), 2);
-    if (withOffset) {
-        const int offset = time.offsetFromUtc() / 60;
-        out += offset < 0 ? '-' : '+';
-        appendDigits(out, std::abs(offset) / 60, 2);
-        out += ':';
-        appendDigits(out, std::abs(offset) % 60, 2);
-    }
-    return out + '"';
-}
-
-QByteArray jsonNumber(double value)
-{
-    return std::isfinite(value) ? NumberText(value).toLatin1() : QByteArrayLiteral("null");
+    return LiveJson::time(time, withOffset);
 }
 
 // A value from a log line goes out as it is when it is a JSON number, as a string otherwise,
@@ -124,20 +77,10 @@ QString entitySlug(const QString& text)
 QByteArray StateJson(const Reading& r, const QString& windUnit, const QDateTime& frameTime,
                      const EnergyTotals& totals)
 {
-    QByteArray out;
-    out.reserve(256);
-    out += "{\"time\":" + isoLocalTime(frameTime);
-    out += ",\"volts\":" + jsonNumber(r.Volts);
-    out += ",\"amps\":" + jsonNumber(r.Amps);
-    out += ",\"watts\":" + jsonNumber(r.Watts);
-    out += ",\"watt_hours\":" + jsonNumber(totals.dayWattHours);
-    out += ",\"day_start\":" + isoLocalTime(totals.dayStart, true);
-    out += ",\"produced_kwh\":" + jsonNumber(totals.producedKWh);
-    out += ",\"rpm\":" + jsonNumber(r.RPM);
-    out += ",\"wind\":" + jsonNumber(r.WindSpeed);
-    out += ",\"wind_unit\":" + jsonString(windUnit);
-    out += ",\"mode\":" + QByteArray::number(r.Mode) + '}';
-    return out;
+    return LiveJson::object(r, windUnit, frameTime,
+                            ",\"watt_hours\":" + LiveJson::number(totals.dayWattHours) +
+                                ",\"day_start\":" + LiveJson::time(totals.dayStart, true) +
+                                ",\"produced_kwh\":" + LiveJson::number(totals.producedKWh));
 }
 
 QByteArray RecordJson(const QByteArray& record, const QDateTime& time)

@@ -4,6 +4,7 @@
 #include "history/GraphImage.h"
 #include "history/HistoryQuery.h"
 #include "logging/WebPagePublisher.h"
+#include "station/LiveJson.h"
 #include "station/Station.h"
 
 #include <QBuffer>
@@ -123,25 +124,19 @@ HttpResponse WebApi::live() const
 {
     const Reading& r = m_station.reading();
     const QDateTime last = m_station.lastFrameTime();
-    QJsonObject o;
-    o.insert(QStringLiteral("time"), last.isValid() ? QJsonValue(last.toString(Qt::ISODate))
-                                                    : QJsonValue(QJsonValue::Null));
-    o.insert(QStringLiteral("age_s"),
-             last.isValid() ? QJsonValue(last.msecsTo(m_station.now()) / 1000.0)
-                            : QJsonValue(QJsonValue::Null));
-    o.insert(QStringLiteral("volts"), r.Volts);
-    o.insert(QStringLiteral("amps"), r.Amps);
-    o.insert(QStringLiteral("watts"), r.Watts);
-    o.insert(QStringLiteral("watt_hours"), r.WattHours);
-    o.insert(QStringLiteral("rpm"), r.RPM);
-    o.insert(QStringLiteral("wind"), r.WindSpeed);
-    o.insert(QStringLiteral("wind_unit"), m_station.config().WSUnits);
-    o.insert(QStringLiteral("mode"), r.Mode);
-    o.insert(QStringLiteral("logging"), m_station.isLogging());
-    o.insert(QStringLiteral("interval_s"), m_station.loggingIntervalMs() / 1000.0);
-    o.insert(QStringLiteral("status"), QJsonArray::fromStringList(m_station.statusLines()));
-    o.insert(QStringLiteral("version"), QStringLiteral(WENDRO_VERSION));
-    return HttpResponse::json(compact(o));
+    QByteArray status = "[";
+    for (const QString& line : m_station.statusLines())
+        status += (status.size() > 1 ? "," : "") + LiveJson::string(line);
+    const QByteArray extra =
+        ",\"age_s\":" + (last.isValid() ? LiveJson::number(last.msecsTo(m_station.now()) / 1000.0)
+                                        : QByteArrayLiteral("null")) +
+        ",\"logging\":" + (m_station.isLogging() ? "true" : "false") +
+        ",\"interval_s\":" + LiveJson::number(m_station.loggingIntervalMs() / 1000.0) +
+        ",\"status\":" + status + "]" +
+        ",\"version\":" + LiveJson::string(QStringLiteral(WENDRO_VERSION));
+    return HttpResponse::json(LiveJson::object(r, m_station.config().WSUnits, last,
+                                               ",\"watt_hours\":" + LiveJson::number(r.WattHours),
+                                               extra));
 }
 
 HttpResponse WebApi::day(const QString& date, bool csv, const QUrlQuery& query) const
