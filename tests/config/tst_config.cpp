@@ -2,6 +2,7 @@
 #include "common/NumberText.h"
 #include "common/Rounding.h"
 #include "config/ProgramConfig.h"
+#include "support/ConfigBuilder.h"
 #include "support/TempFolder.h"
 
 #include <QtTest>
@@ -91,7 +92,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, port);
         QFETCH(bool, on);
-        const auto number = ProgramConfig{text, {}, {}, {}, {}, {}, {}, {}}.portNumber();
+        const auto number = config().port(text).portNumber();
         QCOMPARE(number ? int(*number) : -1, port);
         QCOMPARE(ProgramConfig::isOn(text), on);
     }
@@ -108,17 +109,18 @@ private slots:
                             const ProgramConfig& loaded) {
             QTest::newRow(name) << bytes << QString(said) << loaded;
         };
-        const ProgramConfig saved{"2", "1", "0", "60", "0", "1", "1", "km/h"};
+        const ProgramConfig saved = config().port("2").page();
         row("hand-edited",
             "notes first\n<WSUnits>m\xb5/s</WSUnits><DisplayWS>0</DisplayWS>\n<DisplayRPM>1.0"
             "</DisplayRPM> <LogOn>1</LogOn><LogDelay>abc</LogDelay><SaveExcel>1</SaveExcel>\n"
             "<Savehtml>0</Savehtml><port>9</port><Port> 3.5</Port><Port>7</Port>\ntrailing",
-            "", {" 3.5", "0", "1", "abc", "1", "1.0", "0", "m\u00b5/s"});
-        row("no file", {}, "prog.cfg: file not found",
-            {"1", "0", "0", "60", "0", "1", "1", "km/h"});
+            "",
+            config().port(" 3.5").spreadsheet().logEvery("abc").logAtStart().rpm("1.0").wind("0")
+                .units("m\u00b5/s"));
+        row("no file", {}, "prog.cfg: file not found", config());
         // The closing tag is searched from the start too, so one standing first hides the pair.
         row("closing tag first", "</Port>" + saved.fileText(),
-            "prog.cfg: missing Port (defaults used)", {"1", "1", "0", "60", "0", "1", "1", "km/h"});
+            "prog.cfg: missing Port (defaults used)", config().page());
         row("not a number", saved.fileText().replace("<LogOn>0<", "<LogOn>X<"),
             "prog.cfg: not a number: LogOn (defaults used)", saved);
     }

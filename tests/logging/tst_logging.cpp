@@ -3,6 +3,7 @@
 #include "logging/LogWriter.h"
 #include "logging/OutputBacklog.h"
 #include "logging/WebPagePublisher.h"
+#include "support/ConfigBuilder.h"
 #include "support/WindowRig.h"
 
 #include <QSignalSpy>
@@ -279,8 +280,7 @@ private slots:
         QFETCH(QString, shown);
         WindowRig rig;
         QSignalSpy started(&rig.station(), &Station::loggingStarted);
-        Station& s = startStation(rig, {"1", "0", "0", atStartUp ? delay : "60",
-                                        atStartUp ? "1" : "0", "1", "1", "km/h"});
+        Station& s = startStation(rig, atStartUp ? config().logEvery(delay).logAtStart() : config());
         if (!atStartUp)
             QCOMPARE(s.startLogging(delay), ms > 0);
         QCOMPARE(s.isLogging() ? s.loggingIntervalMs() : 0, ms);
@@ -297,7 +297,7 @@ private slots:
     {
         WindowRig rig;
         // The spreadsheet on, so its missing folder holds rows back.
-        Station& s = startStation(rig, {"1", "0", "1", "60", "0", "1", "1", "km/h"});
+        Station& s = startStation(rig, config().spreadsheet());
         QVERIFY(QDir(rig.path("Excel")).removeRecursively());
         rig.clock.set(at(7, 23, 58, 30));
         s.startLogging("60");

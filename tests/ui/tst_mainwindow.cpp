@@ -1,4 +1,5 @@
 #include "config/ProgramConfig.h"
+#include "support/ConfigBuilder.h"
 #include "support/WindowRig.h"
 #include "ui/Calibrate.h"
 #include "ui/Graph.h"
@@ -93,7 +94,7 @@ private slots:
         QFETCH(QStringList, extraRows);
         QFETCH(int, points);
         WindowRig rig;
-        auto& w = open(rig, {"1", "0", "0", "60", "0", display[0], display[1], "knots"});
+        auto& w = open(rig, config().rpm(display[0]).wind(display[1]).units("knots"));
         const QStringList labels = QStringList{"Volts", "Amps", "Watts", "WattHours"} + extraRows;
         QCOMPARE(column(w, 2), labels);
         QCOMPARE(column(w, 1), QStringList(labels.size(), "0.0"));
@@ -150,7 +151,7 @@ private slots:
     void loggingRowAndLamp()
     {
         WindowRig rig;
-        MainWindow& w = open(rig, {"1", "0", "1", "60", "0", "1", "1", "km/h"}); // with Excel
+        MainWindow& w = open(rig, config().spreadsheet());
         auto* delay = w.findChild<QLineEdit*>("delay");
         auto* start = w.findChild<QPushButton*>("StartLogging");
         auto* stop = w.findChild<QPushButton*>("StopLogging");
