@@ -234,7 +234,6 @@ private slots:
         flood.setReadBufferSize(1024);
         flood.write(QByteArray("GET /api/live HTTP/1.1\r\nHost: localhost\r\n\r\n").repeated(25000));
         QTest::qWait(1000);
-        QVERIFY(m_web->heldBytes() > HttpServer::MaxUnread);
         QVERIFY(m_web->heldBytes() < HttpServer::MaxUnparsed + HttpServer::MaxUnread + 4096);
     }
 
