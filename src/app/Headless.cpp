@@ -55,6 +55,8 @@ QString sourceName(Station::StatusSource source)
         return QStringLiteral("web server");
     case Station::StatusSource::Broker:
         return QStringLiteral("broker");
+    case Station::StatusSource::Minutes:
+        return QStringLiteral("minute record");
     }
     return {};
 }

@@ -9,7 +9,8 @@
 
 Station::Station(StationServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
-      m_port(m_services.makeLink(), QStringLiteral("MSComm1"), this)
+      m_port(m_services.makeLink(), QStringLiteral("MSComm1"), this),
+      m_minutes(m_services.programDir)
 {
     // Children, so tests find them by name; they leave the child list as members go.
     for (QTimer* timer : {&m_logTimer, &m_wattHourTimer})
@@ -70,6 +71,7 @@ void Station::shutdown()
     m_backlog.flushAll(failures);
     if (m_energyChanged)
         saveEnergy();
+    m_minutes.finish(m_services.clock->now());
 }
 
 void Station::createMissingConfigFiles()
@@ -141,6 +143,8 @@ void Station::handleFrame(const QByteArray& frame)
     if (!m_live.handleFrame(frame, now, isLogging()))
         return;
     m_lastFrameTime = now;
+    m_minutes.add(now, m_live.reading(), m_config.WSUnits);
+    setStatus(StatusSource::Minutes, m_minutes.status());
     emit readingChanged();
 }
 
@@ -190,6 +194,8 @@ void Station::wattHourStep()
         r.WattHours = m_energy.total(today);
     m_countDay = today;
     m_live.wattHourStep(now);
+    m_minutes.tick(now);
+    setStatus(StatusSource::Minutes, m_minutes.status());
     if (m_energy.set(today, r.WattHours))
         m_energyChanged = true;
     // A plant that never produced keeps the two-column lines it had.

@@ -5,6 +5,7 @@
 #include "logging/LogInterval.h"
 #include "logging/OutputBacklog.h"
 #include "station/DayEnergy.h"
+#include "station/MinuteRecord.h"
 #include "station/PortKeeper.h"
 #include "station/StationServices.h"
 
@@ -32,7 +33,8 @@ public:
         Logging,
         Energy,
         WebServer,
-        Broker
+        Broker,
+        Minutes
     };
 
     static constexpr int PortRetryMs = PortKeeper::RetryMs;
@@ -122,6 +124,7 @@ private:
     OutputBacklog m_backlog;
     PortKeeper m_port;
     DayEnergy m_energy;
+    MinuteRecord m_minutes;
     QString m_energyReadProblem;
     QDate m_countDay;
     bool m_energyChanged = false;

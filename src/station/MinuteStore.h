@@ -1,0 +1,44 @@
+#pragma once
+
+#include "station/MinuteAverages.h"
+
+#include <QDate>
+#include <QString>
+#include <QVector>
+
+struct sqlite3;
+
+// logs/minutes.sqlite, the minute record: one row of averages per minute, in a table the owner
+// can read with any SQLite tool. WAL journal, synchronous NORMAL, PRAGMA user_version 1; a
+// later layout comes only with a migration. Every statement binds its values.
+class MinuteStore
+{
+public:
+    static constexpr int Version = 1;
+    static constexpr char FileName[] = "logs/minutes.sqlite";
+
+    MinuteStore() = default;
+    ~MinuteStore();
+    MinuteStore(const MinuteStore&) = delete;
+    MinuteStore& operator=(const MinuteStore&) = delete;
+
+    // Opens the database, making it when there is none. A file that is no database, or a
+    // damaged one, is renamed aside (minutes.sqlite.damaged-<date>) and a new one begun; what
+    // was done is put in note. Returns why it cannot be used, empty when it can.
+    QString open(const QString& path, const QDate& today, QString* note = nullptr);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+
+    // The rows in one transaction. A minute that has a row already (the clock was set back)
+    // gets both parts combined. Returns the reason on failure, when nothing was written.
+    QString write(const QVector<MinuteRow>& rows);
+    // Rows from start to before end, in order.
+    QVector<MinuteRow> rows(qint64 start, qint64 end, QString* error = nullptr) const;
+
+private:
+    QString prepare(const QString& path);
+    QString failure(const char* what) const;
+
+    sqlite3* m_db = nullptr;
+    QString m_path;
+};
