@@ -85,7 +85,7 @@ void measure(const char* name, int records)
     timer.start();
     qsizetype chars = 0;
     for (int n = 0; n < readouts; ++n)
-        chars += CursorReadout::at(*data, n % records, "km/h")->vv.size();
+        chars += CursorReadout::at(*data, n % records, "km/h")->volts.size();
     const double readoutUs = timer.nsecsElapsed() / 1e3 / readouts;
 
     std::printf("%s: %d records loaded, %d list rows, %lld display-list items\n", name,

@@ -20,18 +20,18 @@ struct GraphSettings
 
 struct GraphLabels
 {
-    QString stime;
-    QString ftime;
-    QString VMax1;
-    QString VMin1;
-    QString AMax1;
-    QString AMin1;
-    QString WMax1;
-    QString WMin1;
-    QString RMax1;
-    QString RMin1;
-    QString SMax1;
-    QString SMin1;
+    QString start;
+    QString finish;
+    QString voltsMax;
+    QString voltsMin;
+    QString ampsMax;
+    QString ampsMin;
+    QString wattsMax;
+    QString wattsMin;
+    QString rpmMax;
+    QString rpmMin;
+    QString windMax;
+    QString windMin;
 };
 
 // Everything one DrawGraph call leaves on the window.

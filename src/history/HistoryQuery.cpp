@@ -202,7 +202,7 @@ HistoryQuery::Result noRecords(HistoryData& data, HistoryQuery::Outcome outcome,
                                const QString& message)
 {
     data.HistoryCount = 0;
-    data.Zoomed = 0;
+    data.zoomed = false;
     return {outcome, message};
 }
 
@@ -237,7 +237,7 @@ HistoryQuery::Result HistoryQuery::run(const HistoryQueryInput& input, const QSt
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return noRecords(data, Outcome::Unreadable, unreadableMessage(path, file.errorString()));
 
-    data.Zoomed = 0;
+    data.zoomed = false;
     int count = 0;
     LineReader reader(file);
     QByteArrayView line;

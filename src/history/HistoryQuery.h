@@ -36,8 +36,8 @@ public:
         BadStartTime, // the three input checks, in the order they run; nothing changed
         BadFinishTime,
         BadDate,
-        NoData,     // HistoryCount and Zoomed 0, arrays and view untouched
-        TooMany,    // HistoryCount 10000, 1..9999 filled, Zoomed 0, view untouched
+        NoData,     // HistoryCount 0, not zoomed, arrays and view untouched
+        TooMany,    // HistoryCount 10000, 1..9999 filled, not zoomed, view untouched
         Unreadable, // the day's file exists but cannot be read; as NoData
     };
 

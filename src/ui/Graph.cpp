@@ -287,17 +287,19 @@ void Graph::DrawGraph()
 void Graph::showLabels(const GraphLabels& l)
 {
     const QList<QPair<const char*, QString>> texts = {
-        {"stime", l.stime}, {"ftime", l.ftime}, {"VMax1", l.VMax1}, {"VMin1", l.VMin1},
-        {"AMax1", l.AMax1}, {"AMin1", l.AMin1}, {"WMax1", l.WMax1}, {"WMin1", l.WMin1},
-        {"RMax1", l.RMax1}, {"RMin1", l.RMin1}, {"SMax1", l.SMax1}, {"SMin1", l.SMin1}};
+        {"stime", l.start},    {"ftime", l.finish},  {"VMax1", l.voltsMax},
+        {"VMin1", l.voltsMin}, {"AMax1", l.ampsMax}, {"AMin1", l.ampsMin},
+        {"WMax1", l.wattsMax}, {"WMin1", l.wattsMin}, {"RMax1", l.rpmMax},
+        {"RMin1", l.rpmMin},   {"SMax1", l.windMax}, {"SMin1", l.windMin}};
     for (const auto& [name, text] : texts)
         m_labels.value(QString::fromLatin1(name))->setText(text);
 }
 
 void Graph::showReadout(const CursorReadout& r)
 {
-    const QList<QPair<const char*, QString>> texts = {{"vt", r.vt}, {"vv", r.vv}, {"av", r.av},
-                                                      {"wv", r.wv}, {"rv", r.rv}, {"sv", r.sv}};
+    const QList<QPair<const char*, QString>> texts = {
+        {"vt", r.time},   {"vv", r.volts}, {"av", r.amps},
+        {"wv", r.watts}, {"rv", r.rpm},   {"sv", r.wind}};
     for (const auto& [name, text] : texts)
         m_labels.value(QString::fromLatin1(name))->setText(text);
 }
@@ -305,7 +307,7 @@ void Graph::showReadout(const CursorReadout& r)
 void Graph::plotPressed(QPointF position)
 {
     m_MouseIsDown = 1;
-    if (m_data->Zoomed == 0 && m_data->HistoryCount > 1)
+    if (!m_data->zoomed && m_data->HistoryCount > 1)
         m_data->ViewFirst = m_data->clampPosition(position.x());
 }
 
@@ -315,7 +317,7 @@ void Graph::plotMoved(QPointF position)
         return;
     if (const auto readout = CursorReadout::at(*m_data, position.x(), m_settings.WSUnits))
         showReadout(*readout);
-    if (m_data->Zoomed == 0 && m_MouseIsDown == 1) {
+    if (!m_data->zoomed && m_MouseIsDown == 1) {
         m_Plot->append(PlotItem::line(qRgb(255, 0, 0), QPointF(m_data->ViewFirst, 0),
                                       QPointF(position.x(), 0), m_Plot->extents()));
     }
@@ -324,9 +326,9 @@ void Graph::plotMoved(QPointF position)
 void Graph::plotReleased(QPointF position)
 {
     m_MouseIsDown = 0;
-    if (m_data->Zoomed != 0 || position.x() <= m_data->ViewFirst || m_data->HistoryCount <= 1)
+    if (m_data->zoomed || position.x() <= m_data->ViewFirst || m_data->HistoryCount <= 1)
         return;
     m_data->ViewLast = m_data->clampPosition(position.x());
-    m_data->Zoomed = 1;
+    m_data->zoomed = true;
     DrawGraph();
 }

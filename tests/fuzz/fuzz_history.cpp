@@ -14,7 +14,7 @@ namespace {
 void checkLoaded(const HistoryData& data, int fromMinute, int toMinute)
 {
     FUZZ_CHECK(data.HistoryCount >= 1 && data.HistoryCount <= HistoryData::MaxRecords);
-    FUZZ_CHECK(data.ViewFirst == 1 && data.ViewLast == data.HistoryCount && data.Zoomed == 0);
+    FUZZ_CHECK(data.ViewFirst == 1 && data.ViewLast == data.HistoryCount && !data.zoomed);
     for (size_t k = 1; k <= size_t(data.HistoryCount); ++k) {
         const double minute = data.HistoryTimes[k] * 1440;
         FUZZ_CHECK(minute > fromMinute && minute < toMinute);
@@ -52,7 +52,7 @@ void drawViews(HistoryData& data, quint32 zoom)
     const double to = from + (1 - from) * (zoom >> 16) / 65536.0;
     data.ViewFirst = data.clampPosition(1 + (count - 1) * from);
     data.ViewLast = data.clampPosition(1 + (count - 1) * to + 0.3);
-    data.Zoomed = 1;
+    data.zoomed = true;
     extents = draw(data, {true, false, true, false, true, true, QStringLiteral("mph")}, extents);
     // A view from an earlier, longer query that no caller narrowed.
     data.ViewFirst = -3;
