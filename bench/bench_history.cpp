@@ -42,7 +42,6 @@ void measure(const char* name, int records)
     file.write(dayLog(records));
     file.close();
 
-    const HistoryQueryInput input{"2010", "3", "7", "00", "00", "23", "59"};
     GraphSettings settings{true, true, true, false, false, true, "km/h"};
     auto data = std::make_unique<HistoryData>();
     HistoryTableModel model;
@@ -55,7 +54,8 @@ void measure(const char* name, int records)
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        const auto result = HistoryQuery::run(input, dir.path(), *data);
+        const auto result = HistoryQuery::run(dir.path(), QDate(2010, 3, 7), QTime(0, 0),
+                                              QTime(23, 59), *data);
         if (!result.draw())
             return;
         GraphPicture picture = DrawGraph::draw(*data, settings, start);

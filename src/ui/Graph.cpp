@@ -263,11 +263,13 @@ void Graph::checkClicked(QCheckBox* box, bool checked)
 
 void Graph::HistoryQuery()
 {
-    const HistoryQueryInput input{m_DateY1->text(), m_DateM1->text(), m_DateD1->text(),
-                                  m_Time1h->text(), m_Time1m->text(), m_Time2h->text(),
-                                  m_Time2m->text()};
+    const HistoryQuery::Checked checked = HistoryQuery::parseInput(
+        {m_DateY1->text(), m_DateM1->text(), m_DateD1->text(), m_Time1h->text(), m_Time1m->text(),
+         m_Time2h->text(), m_Time2m->text()});
+    const auto* range = std::get_if<HistoryRange>(&checked);
     const HistoryQuery::Result result =
-        HistoryQuery::run(input, m_services.programDir, *m_data);
+        range ? HistoryQuery::run(m_services.programDir, range->day, range->from, range->to, *m_data)
+              : std::get<HistoryQuery::Result>(checked);
     if (!result.message.isEmpty())
         m_services.messages->show(result.message);
     if (result.draw())

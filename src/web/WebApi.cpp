@@ -62,15 +62,17 @@ DayQuery runQuery(const QString& date, const QUrlQuery& query, const QString& pr
     static const QRegularExpression dateForm(
         QRegularExpression::anchoredPattern(QStringLiteral("(\\d{4})-(\\d{2})-(\\d{2})")));
     const QRegularExpressionMatch d = dateForm.match(date);
-    const auto hoursMinutes = [](const QString& time) {
-        const QStringList parts = time.split(QLatin1Char(':'));
-        return parts.size() == 2 ? parts : QStringList{QStringLiteral("x"), QStringLiteral("x")};
-    };
-    const QStringList from = hoursMinutes(q.from);
-    const QStringList to = hoursMinutes(q.to);
-    const HistoryQueryInput input{d.hasMatch() ? d.captured(1) : QStringLiteral("x"),
-                                  d.captured(2), d.captured(3), from[0], from[1], to[0], to[1]};
-    q.result = HistoryQuery::run(input, programDir, *q.data, keepTexts ? &q.texts : nullptr);
+    std::optional<QDate> day;
+    if (d.hasMatch()) {
+        const QDate asked(d.captured(1).toInt(), d.captured(2).toInt(), d.captured(3).toInt());
+        if (asked.isValid())
+            day = asked;
+    }
+    const HistoryQuery::Checked checked = HistoryQuery::check(q.from, q.to, day);
+    const auto* range = std::get_if<HistoryRange>(&checked);
+    q.result = range ? HistoryQuery::run(programDir, range->day, range->from, range->to, *q.data,
+                                         keepTexts ? &q.texts : nullptr)
+                     : std::get<HistoryQuery::Result>(checked);
     return q;
 }
 

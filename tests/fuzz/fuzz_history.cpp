@@ -73,14 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     static const auto blank = std::make_unique<HistoryData>();
     static const auto data = std::make_unique<HistoryData>();
     *data = *blank;
-    // The whole day as typed, then 06:00 to 18:30 with a leading zero.
-    for (const QStringList& box : {QStringList{"0", "0", "23", "59"}, {"06", "0", "18", "30"}}) {
-        const auto result =
-            HistoryQuery::run({"2010", "3", "7", box[0], box[1], box[2], box[3]}, dir, *data);
+    // The whole day, then 06:00 to 18:30.
+    for (const auto& [from, to] : {std::pair(QTime(0, 0), QTime(23, 59)),
+                                   std::pair(QTime(6, 0), QTime(18, 30))}) {
+        const auto result = HistoryQuery::run(dir, QDate(2010, 3, 7), from, to, *data);
         switch (result.outcome) {
         case HistoryQuery::Outcome::Loaded:
-            checkLoaded(*data, box[0].toInt() * 60 + box[1].toInt(),
-                        box[2].toInt() * 60 + box[3].toInt());
+            checkLoaded(*data, from.hour() * 60 + from.minute(), to.hour() * 60 + to.minute());
             drawViews(*data, inputHash(bytes, size));
             break;
         case HistoryQuery::Outcome::TooMany:

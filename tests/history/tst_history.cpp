@@ -34,7 +34,11 @@ struct ProgramFolder : TempFolder
         data->ViewLast = 4;
         data->zoomed = true;
         const QStringList t = typed.split(QRegularExpression("[/ :-]"));
-        return HistoryQuery::run({"2010", t[1], t[0], t[2], t[3], t[4], t[5]}, path(""), *data);
+        const auto checked = HistoryQuery::parseInput({"2010", t[1], t[0], t[2], t[3], t[4], t[5]});
+        if (const auto* failed = std::get_if<HistoryQuery::Result>(&checked))
+            return *failed;
+        const HistoryRange& r = std::get<HistoryRange>(checked);
+        return HistoryQuery::run(path(""), r.day, r.from, r.to, *data);
     }
 };
 
