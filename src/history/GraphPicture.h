@@ -1,22 +1,11 @@
 #pragma once
 
+#include "GraphSettings.h"
 #include "HistoryRows.h"
 #include "PlotItem.h"
 
 #include <QString>
 #include <optional>
-
-// The series switches and the wind speed unit of the history window.
-struct GraphSettings
-{
-    bool ShowVolts = false;
-    bool ShowAmps = false;
-    bool ShowWatts = false;
-    bool ShowRpm = false;
-    bool ShowWind = false;
-    bool RefVoltsToZero = false;
-    QString WSUnits;
-};
 
 struct GraphLabels
 {

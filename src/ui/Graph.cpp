@@ -211,27 +211,20 @@ void Graph::Load()
     m_MouseIsDown = 0;
 
     // A missing prog.cfg or key falls back to the program's defaults, as the main window does.
-    const ProgramConfig config = ProgramConfig::load(m_services.programDir);
-    m_DisplayRPM = config.DisplayRPM;
-    m_DisplayWS = config.DisplayWS;
-    m_settings.WSUnits = config.WSUnits;
-
-    for (int i : {0, 1, 2, 5})
-        check(m_checks[i]);
-    m_settings.RefVoltsToZero = true;
+    // A series the opening leaves off keeps the box it had.
+    const GraphSettings opening =
+        GraphSettings::opening(ProgramConfig::load(m_services.programDir));
+    m_settings.WSUnits = opening.WSUnits;
+    const bool on[6] = {opening.ShowVolts, opening.ShowAmps, opening.ShowWatts,
+                        opening.ShowRpm,   opening.ShowWind, opening.RefVoltsToZero};
+    for (int i = 0; i < 6; ++i) {
+        if (on[i])
+            check(m_checks[i]);
+    }
     m_model->setWindUnits(m_settings.WSUnits);
     const int widths[] = {1, 600, 700, 700, 700, 700, 700, 800};
     for (int column = 0; column < 8; ++column)
         m_ListView1->setColumnWidth(column, tw(widths[column]));
-    m_settings.ShowVolts = m_settings.ShowAmps = m_settings.ShowWatts = true;
-    if (ProgramConfig::isOn(m_DisplayRPM)) {
-        check(m_checks[3]);
-        m_settings.ShowRpm = true;
-    }
-    if (ProgramConfig::isOn(m_DisplayWS)) {
-        check(m_checks[4]);
-        m_settings.ShowWind = true;
-    }
     // The clicks above clear the plot only when more than one record is loaded.
     DrawGraph();
     const QString zero = QStringLiteral("0");

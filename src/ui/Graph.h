@@ -50,8 +50,6 @@ private:
     AppServices m_services;
     std::unique_ptr<HistoryData> m_data;
     GraphSettings m_settings;
-    QString m_DisplayRPM;
-    QString m_DisplayWS;
     qint16 m_MouseIsDown = 0;
     double m_dpi = 96;
 

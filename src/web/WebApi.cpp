@@ -197,24 +197,27 @@ HttpResponse WebApi::graph(const QString& date, const QUrlQuery& query) const
         return HttpResponse::error(400, QStringLiteral("w and h are whole numbers of pixels "
                                                        "from 100 to 4096."));
     // The series the history window opens with, unless the request names them.
-    const ProgramConfig& config = m_station.config();
-    GraphSettings settings;
-    settings.WSUnits = config.WSUnits;
-    settings.RefVoltsToZero = true;
-    QString series = QStringLiteral("v,a,w");
-    if (ProgramConfig::isOn(config.DisplayRPM))
-        series += QStringLiteral(",r");
-    if (ProgramConfig::isOn(config.DisplayWS))
-        series += QStringLiteral(",s");
-    if (query.hasQueryItem(QStringLiteral("series")))
+    GraphSettings settings = GraphSettings::opening(m_station.config());
+    bool* flags[] = {&settings.ShowVolts, &settings.ShowAmps, &settings.ShowWatts,
+                     &settings.ShowRpm, &settings.ShowWind};
+    const QString letters = QStringLiteral("vawrs");
+    QStringList shown;
+    for (int i = 0; i < 5; ++i) {
+        if (*flags[i])
+            shown << letters[i];
+    }
+    QString series = shown.join(QLatin1Char(','));
+    if (query.hasQueryItem(QStringLiteral("series"))) {
         series = query.queryItemValue(QStringLiteral("series"));
-    for (const QString& s : series.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool* flags[] = {&settings.ShowVolts, &settings.ShowAmps, &settings.ShowWatts,
-                         &settings.ShowRpm, &settings.ShowWind};
-        const int at = QStringLiteral("vawrs").indexOf(s);
-        if (s.size() != 1 || at < 0)
-            return HttpResponse::error(400, QStringLiteral("series is a list of v, a, w, r and s."));
-        *flags[at] = true;
+        for (bool* flag : flags)
+            *flag = false;
+        for (const QString& s : series.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const int at = letters.indexOf(s);
+            if (s.size() != 1 || at < 0)
+                return HttpResponse::error(400,
+                                           QStringLiteral("series is a list of v, a, w, r and s."));
+            *flags[at] = true;
+        }
     }
 
     const DayQuery q = runQuery(date, query, m_station.programDir(), false);
