@@ -23,7 +23,7 @@ struct Window
         rig.write("prog.cfg", "<DisplayWS>0</DisplayWS><WSUnits>mph</WSUnits>");
         rig.write("logs/2031_5_5.txt", log);
         g = std::make_unique<Graph>(rig.services());
-        g->Load();
+        g->resetForOpening();
         display();
     }
     template <class T> T* child(const char* name) const { return g->findChild<T*>(name); }
@@ -125,7 +125,7 @@ private slots:
                 w.child<QLineEdit>(name)->setText("12");
             if (noData)
                 w.display();
-            w.g->Load();
+            w.g->resetForOpening();
             QTest::mouseMove(w.plot(), QPoint(w.plot()->width() / 3, 5));
             w.drag(10, 50);
             QCOMPARE(w.rows(), 0);
