@@ -34,7 +34,7 @@ int main(int argc, char* argv[])
     rig.clock.set(QDateTime(QDate(2010, 3, 7), QTime(12, 0)));
     rig.write("logs/2010_3_7.txt", dayLog(9999));
     Graph graph(rig.services());
-    graph.Load();
+    graph.resetForOpening();
     auto* display = graph.findChild<QPushButton*>("Command1");
     auto* volts = graph.findChild<QCheckBox*>("Check1");
     auto* plot = graph.findChild<PlotCanvas*>("Plot");

@@ -42,7 +42,6 @@ void measure(const char* name, int records)
     file.write(dayLog(records));
     file.close();
 
-    const HistoryQueryInput input{"2010", "3", "7", "00", "00", "23", "59"};
     GraphSettings settings{true, true, true, false, false, true, "km/h"};
     auto data = std::make_unique<HistoryData>();
     HistoryTableModel model;
@@ -55,7 +54,8 @@ void measure(const char* name, int records)
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        const auto result = HistoryQuery::run(input, dir.path(), *data);
+        const auto result = HistoryQuery::run(dir.path(), QDate(2010, 3, 7), QTime(0, 0),
+                                              QTime(23, 59), *data);
         if (!result.draw())
             return;
         GraphPicture picture = DrawGraph::draw(*data, settings, start);
@@ -85,7 +85,7 @@ void measure(const char* name, int records)
     timer.start();
     qsizetype chars = 0;
     for (int n = 0; n < readouts; ++n)
-        chars += CursorReadout::at(*data, n % records, "km/h")->vv.size();
+        chars += CursorReadout::at(*data, n % records, "km/h")->volts.size();
     const double readoutUs = timer.nsecsElapsed() / 1e3 / readouts;
 
     std::printf("%s: %d records loaded, %d list rows, %lld display-list items\n", name,

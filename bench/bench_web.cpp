@@ -358,7 +358,7 @@ void whereTheTimeGoes(const Service& service)
         });
     };
     const double query = time([&] {
-        HistoryQuery::run({"2010", "03", "07", "00", "00", "23", "59"}, service.dir.path(), data);
+        HistoryQuery::run(service.dir.path(), QDate(2010, 3, 7), QTime(0, 0), QTime(23, 59), data);
     });
     GraphSettings settings;
     settings.ShowVolts = settings.ShowAmps = settings.ShowWatts = settings.ShowRpm =

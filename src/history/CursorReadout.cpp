@@ -6,7 +6,7 @@
 #include <cmath>
 
 std::optional<CursorReadout> CursorReadout::at(const HistoryData& data, double x,
-                                               const QString& WSUnits)
+                                               const QString& windUnit)
 {
     if (data.HistoryCount < 2)
         return std::nullopt;
@@ -22,6 +22,6 @@ std::optional<CursorReadout> CursorReadout::at(const HistoryData& data, double x
         text(data.HistoryAmps[size_t(k)]) + QStringLiteral(" Amps"),
         text(data.HistoryWatts[size_t(k)]) + QStringLiteral(" Watts"),
         text(data.HistoryRpm[size_t(k)]) + QStringLiteral(" RPM"),
-        text(data.HistoryWind[size_t(k)]) + QLatin1Char(' ') + WSUnits,
+        text(data.HistoryWind[size_t(k)]) + QLatin1Char(' ') + windUnit,
     };
 }

@@ -9,15 +9,15 @@
 // (user scale, 0 at the left edge), with its units.
 struct CursorReadout
 {
-    QString vt;
-    QString vv;
-    QString av;
-    QString wv;
-    QString rv;
-    QString sv;
+    QString time;
+    QString volts;
+    QString amps;
+    QString watts;
+    QString rpm;
+    QString wind;
 
     // Nothing with fewer than two loaded records. Positions past either end of the loaded
     // records show the nearest record.
     static std::optional<CursorReadout> at(const HistoryData& data, double x,
-                                           const QString& WSUnits);
+                                           const QString& windUnit);
 };

@@ -21,10 +21,10 @@ QImage GraphImage::render(const GraphPicture& picture, const QSize& size)
                     QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
                     QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
                     QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")});
-    const QString maxima[5] = {labels.VMax1, labels.AMax1, labels.WMax1, labels.RMax1,
-                               labels.SMax1};
-    const QString minima[5] = {labels.VMin1, labels.AMin1, labels.WMin1, labels.RMin1,
-                               labels.SMin1};
+    const QString maxima[5] = {labels.voltsMax, labels.ampsMax, labels.wattsMax, labels.rpmMax,
+                               labels.windMax};
+    const QString minima[5] = {labels.voltsMin, labels.ampsMin, labels.wattsMin, labels.rpmMin,
+                               labels.windMin};
     int labelWidth = 0;
     for (int i = 0; i < 5; ++i)
         labelWidth = qMax(labelWidth, qMax(metrics.horizontalAdvance(maxima[i]),
@@ -42,9 +42,9 @@ QImage GraphImage::render(const GraphPicture& picture, const QSize& size)
 
     painter.setPen(Qt::white);
     painter.drawText(QRect(plot.left(), 0, plot.width(), line + gap), Qt::AlignLeft | Qt::AlignVCenter,
-                     labels.stime);
+                     labels.start);
     painter.drawText(QRect(plot.left(), 0, plot.width(), line + gap), Qt::AlignRight | Qt::AlignVCenter,
-                     labels.ftime);
+                     labels.finish);
     const int x = plot.right() + 2 * gap;
     for (int i = 0; i < 5; ++i) {
         painter.setPen(QColor::fromRgb(LabelColours[i]));

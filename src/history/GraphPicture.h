@@ -1,37 +1,26 @@
 #pragma once
 
+#include "GraphSettings.h"
 #include "HistoryRows.h"
 #include "PlotItem.h"
 
 #include <QString>
 #include <optional>
 
-// The series switches and the wind speed unit of the history window.
-struct GraphSettings
-{
-    bool ShowVolts = false;
-    bool ShowAmps = false;
-    bool ShowWatts = false;
-    bool ShowRpm = false;
-    bool ShowWind = false;
-    bool RefVoltsToZero = false;
-    QString WSUnits;
-};
-
 struct GraphLabels
 {
-    QString stime;
-    QString ftime;
-    QString VMax1;
-    QString VMin1;
-    QString AMax1;
-    QString AMin1;
-    QString WMax1;
-    QString WMin1;
-    QString RMax1;
-    QString RMin1;
-    QString SMax1;
-    QString SMin1;
+    QString start;
+    QString finish;
+    QString voltsMax;
+    QString voltsMin;
+    QString ampsMax;
+    QString ampsMin;
+    QString wattsMax;
+    QString wattsMin;
+    QString rpmMax;
+    QString rpmMin;
+    QString windMax;
+    QString windMin;
 };
 
 // Everything one DrawGraph call leaves on the window.

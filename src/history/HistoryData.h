@@ -23,7 +23,7 @@ struct HistoryData
     qint16 HistoryCount = 0;
     double ViewFirst = 0;
     double ViewLast = 0;
-    int Zoomed = 0;
+    bool zoomed = false; // a drag has narrowed the view; the next one is ignored
 
     // Records that really hold this query's values: a query stopped at the limit counts
     // 10000 but stored 9999.

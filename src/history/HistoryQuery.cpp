@@ -202,7 +202,7 @@ HistoryQuery::Result noRecords(HistoryData& data, HistoryQuery::Outcome outcome,
                                const QString& message)
 {
     data.HistoryCount = 0;
-    data.Zoomed = 0;
+    data.zoomed = false;
     return {outcome, message};
 }
 
@@ -214,30 +214,44 @@ QString unreadableMessage(const QString& path, const QString& reason)
 
 } // namespace
 
-HistoryQuery::Result HistoryQuery::run(const HistoryQueryInput& input, const QString& programDir,
-                                       HistoryData& data, QVector<RecordTexts>* texts)
+HistoryQuery::Checked HistoryQuery::check(const QString& from, const QString& to,
+                                          const std::optional<QDate>& day)
+{
+    const auto time = [](int minutes) { return QTime(minutes / 60, minutes % 60); };
+    const auto start = parseTimeOfDay(from);
+    if (!start)
+        return Result{Outcome::BadStartTime, QStringLiteral("Bad time format for start time")};
+    const auto finish = parseTimeOfDay(to);
+    if (!finish)
+        return Result{Outcome::BadFinishTime, QStringLiteral("Bad time format for finish time")};
+    if (!day)
+        return Result{Outcome::BadDate, QStringLiteral("Bad date format for record date")};
+    return HistoryRange{*day, time(*start), time(*finish)};
+}
+
+HistoryQuery::Checked HistoryQuery::parseInput(const HistoryQueryInput& input)
 {
     const QChar colon(QLatin1Char(':'));
     const QChar slash(QLatin1Char('/'));
-    const auto start = parseTimeOfDay(input.Time1h + colon + input.Time1m);
-    if (!start)
-        return {Outcome::BadStartTime, QStringLiteral("Bad time format for start time")};
-    const auto finish = parseTimeOfDay(input.Time2h + colon + input.Time2m);
-    if (!finish)
-        return {Outcome::BadFinishTime, QStringLiteral("Bad time format for finish time")};
-    const auto day = parseDate(input.DateD1 + slash + input.DateM1 + slash + input.DateY1);
-    if (!day)
-        return {Outcome::BadDate, QStringLiteral("Bad date format for record date")};
+    return check(input.fromHour + colon + input.fromMinute, input.toHour + colon + input.toMinute,
+                 parseDate(input.day + slash + input.month + slash + input.year));
+}
 
+HistoryQuery::Result HistoryQuery::run(const QString& programDir, const QDate& day,
+                                       const QTime& from, const QTime& to, HistoryData& data,
+                                       QVector<RecordTexts>* texts)
+{
+    const int start = from.hour() * 60 + from.minute();
+    const int finish = to.hour() * 60 + to.minute();
     const QString noData = QStringLiteral("No data for that date");
-    const QString path = logPath(programDir, *day);
+    const QString path = logPath(programDir, day);
     if (!QFileInfo::exists(path))
         return noRecords(data, Outcome::NoData, noData);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return noRecords(data, Outcome::Unreadable, unreadableMessage(path, file.errorString()));
 
-    data.Zoomed = 0;
+    data.zoomed = false;
     int count = 0;
     LineReader reader(file);
     QByteArrayView line;
@@ -245,7 +259,7 @@ HistoryQuery::Result HistoryQuery::run(const HistoryQueryInput& input, const QSt
         const LineTags tags(line);
         const auto timeText = tags.value(LineTags::T);
         const auto minutes = timeText ? minutesOfDay(*timeText) : std::nullopt;
-        if (!minutes || *minutes <= *start || *minutes >= *finish)
+        if (!minutes || *minutes <= start || *minutes >= finish)
             continue;
         ++count;
         if (count > HistoryData::MaxRecords) {

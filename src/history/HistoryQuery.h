@@ -2,21 +2,32 @@
 
 #include "HistoryData.h"
 
-#include <QDate>
 #include <QByteArray>
+#include <QDate>
 #include <QString>
+#include <QTime>
 #include <QVector>
+#include <optional>
+#include <variant>
 
 // The seven boxes of the history window, as typed.
 struct HistoryQueryInput
 {
-    QString DateY1;
-    QString DateM1;
-    QString DateD1;
-    QString Time1h;
-    QString Time1m;
-    QString Time2h;
-    QString Time2m;
+    QString year;
+    QString month;
+    QString day;
+    QString fromHour;
+    QString fromMinute;
+    QString toHour;
+    QString toMinute;
+};
+
+// A day and the time window whose records a query reads, to the minute.
+struct HistoryRange
+{
+    QDate day;
+    QTime from;
+    QTime to;
 };
 
 // The tag texts of one stored record, exactly as its log line has them; empty where a tag is
@@ -36,8 +47,8 @@ public:
         BadStartTime, // the three input checks, in the order they run; nothing changed
         BadFinishTime,
         BadDate,
-        NoData,     // HistoryCount and Zoomed 0, arrays and view untouched
-        TooMany,    // HistoryCount 10000, 1..9999 filled, Zoomed 0, view untouched
+        NoData,     // HistoryCount 0, not zoomed, arrays and view untouched
+        TooMany,    // HistoryCount 10000, 1..9999 filled, not zoomed, view untouched
         Unreadable, // the day's file exists but cannot be read; as NoData
     };
 
@@ -49,9 +60,19 @@ public:
         bool draw() const { return outcome == Outcome::Loaded; }
     };
 
-    // With texts, the tag texts of each stored record are kept too, in the same order.
-    static Result run(const HistoryQueryInput& input, const QString& programDir, HistoryData& data,
-                      QVector<RecordTexts>* texts = nullptr);
+    // The range asked for, or the Result of the first input check that failed.
+    using Checked = std::variant<HistoryRange, Result>;
+
+    // The input checks every caller goes through, in this order: start time, finish time,
+    // date. Times as "H:M"; each caller reads the date in its own form.
+    static Checked check(const QString& from, const QString& to, const std::optional<QDate>& day);
+    // The window's boxes, the date read as D/M/Y.
+    static Checked parseInput(const HistoryQueryInput& input);
+
+    // Reads the records strictly between from and to (seconds ignored). With texts, the tag
+    // texts of each stored record are kept too, in the same order.
+    static Result run(const QString& programDir, const QDate& day, const QTime& from,
+                      const QTime& to, HistoryData& data, QVector<RecordTexts>* texts = nullptr);
 
     // programDir + "/logs/" + Y_M_D + ".txt", the numbers without leading zeros.
     static QString logPath(const QString& programDir, const QDate& day);

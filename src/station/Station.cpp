@@ -9,15 +9,15 @@
 
 Station::Station(StationServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
-      m_port(m_services.makeLink(), QStringLiteral("MSComm1"), this),
+      m_port(m_services.makeLink(), QStringLiteral("stationPort"), this),
       m_minutes(m_services.programDir)
 {
     // Children, so tests find them by name; they leave the child list as members go.
     for (QTimer* timer : {&m_logTimer, &m_wattHourTimer})
         timer->setParent(this);
-    m_logTimer.setObjectName(QStringLiteral("Timer1"));
+    m_logTimer.setObjectName(QStringLiteral("logTimer"));
     m_logTimer.setInterval(1000);
-    m_wattHourTimer.setObjectName(QStringLiteral("Timer3"));
+    m_wattHourTimer.setObjectName(QStringLiteral("wattHourTimer"));
     m_wattHourTimer.setInterval(WattHourStepMs);
     connect(&m_logTimer, &QTimer::timeout, this, &Station::writeLogRecord);
     connect(&m_wattHourTimer, &QTimer::timeout, this, &Station::wattHourStep);

@@ -38,7 +38,7 @@ QFrame* separator(QWidget* parent)
 
 Calibrate::Calibrate(const AppServices& services, QWidget* parent)
     : QDialog(parent), m_services(services),
-      m_port(m_services.makeLink(), QStringLiteral("MSComm2"), this)
+      m_port(m_services.makeLink(), QStringLiteral("calibrationPort"), this)
 {
     setWindowTitle(QStringLiteral("Calibration"));
     buildControls();

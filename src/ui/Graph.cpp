@@ -38,12 +38,12 @@ const Series series[5] = {
     {"Check5", "Wind Speed", "SMax1", "SMin1", QColor()},
 };
 
-void setTextColour(QWidget* w, const QColor& colour)
+void setTextColour(QWidget* widget, const QColor& colour)
 {
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, colour);
-    p.setColor(QPalette::Text, colour);
-    w->setPalette(p);
+    QPalette colours = widget->palette();
+    colours.setColor(QPalette::WindowText, colour);
+    colours.setColor(QPalette::Text, colour);
+    widget->setPalette(colours);
 }
 
 } // namespace
@@ -60,7 +60,7 @@ Graph::Graph(const AppServices& services, QWidget* parent)
 
 Graph::~Graph() = default;
 
-int Graph::tw(int twips) const
+int Graph::pixels(int twips) const
 {
     return qMax(1, qRound(twips * m_dpi / 1440.0));
 }
@@ -68,27 +68,27 @@ int Graph::tw(int twips) const
 void Graph::buildControls()
 {
     setFont(QFont(QStringLiteral("Arial"), 8));
-    setFixedSize(tw(ClientWidth), tw(ClientHeight));
+    setFixedSize(pixels(ClientWidth), pixels(ClientHeight));
     setAutoFillBackground(true);
     QPalette dark = palette();
     dark.setColor(QPalette::Window, QColor(96, 96, 96));
     setPalette(dark);
     setTextColour(this, white);
 
-    const auto place = [this](QWidget* w, const QString& name, int left, int top, int width,
+    const auto place = [this](QWidget* widget, const QString& name, int left, int top, int width,
                               int height) {
-        w->setObjectName(name);
+        widget->setObjectName(name);
         // Captions are never cut off where the face is wider than the original one.
-        const bool caption = qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w);
-        const int fit = caption ? w->sizeHint().width() : 0;
-        w->setGeometry(tw(left), tw(top), qMax(tw(width), fit), tw(height));
+        const bool caption = qobject_cast<QLabel*>(widget) || qobject_cast<QCheckBox*>(widget);
+        const int fit = caption ? widget->sizeHint().width() : 0;
+        widget->setGeometry(pixels(left), pixels(top), qMax(pixels(width), fit), pixels(height));
     };
     const auto label = [this, &place](const QString& name, const QString& text, int left,
                                       int top, int width = 0, int height = 240) {
-        auto* l = new QLabel(text, this);
-        place(l, name, left, top, width, height);
-        m_labels.insert(name, l);
-        return l;
+        auto* shown = new QLabel(text, this);
+        place(shown, name, left, top, width, height);
+        m_labels.insert(name, shown);
+        return shown;
     };
     const auto box = [this, &place](const QString& name, const QString& text, int left,
                                     int top, int width) {
@@ -106,21 +106,21 @@ void Graph::buildControls()
     title->setFont(big);
 
     label(QStringLiteral("Label1"), QStringLiteral("Date"), 45, 495);
-    m_DateY1 = box(QStringLiteral("DateY1"), QStringLiteral("2006"), 630, 450, 555);
+    m_yearBox = box(QStringLiteral("DateY1"), QStringLiteral("2006"), 630, 450, 555);
     label(QStringLiteral("Label13"), QStringLiteral("/"), 1200, 495);
-    m_DateM1 = box(QStringLiteral("DateM1"), QStringLiteral("1"), 1260, 450, 375);
+    m_monthBox = box(QStringLiteral("DateM1"), QStringLiteral("1"), 1260, 450, 375);
     label(QStringLiteral("Label14"), QStringLiteral("/"), 1665, 495);
-    m_DateD1 = box(QStringLiteral("DateD1"), QStringLiteral("1"), 1755, 450, 375);
+    m_dayBox = box(QStringLiteral("DateD1"), QStringLiteral("1"), 1755, 450, 375);
     label(QStringLiteral("Label12"), QStringLiteral("YYYY/MM/DD"), 2205, 495);
 
     label(QStringLiteral("Label2"), QStringLiteral("From"), 90, 855);
-    m_Time1h = box(QStringLiteral("Time1h"), QStringLiteral("00"), 630, 810, 375);
+    m_fromHourBox = box(QStringLiteral("Time1h"), QStringLiteral("00"), 630, 810, 375);
     label(QStringLiteral("Label4"), QStringLiteral(":"), 1020, 855);
-    m_Time1m = box(QStringLiteral("Time1m"), QStringLiteral("00"), 1080, 810, 375);
+    m_fromMinuteBox = box(QStringLiteral("Time1m"), QStringLiteral("00"), 1080, 810, 375);
     label(QStringLiteral("Label3"), QStringLiteral("To"), 90, 1170);
-    m_Time2h = box(QStringLiteral("Time2h"), QStringLiteral("23"), 630, 1125, 375);
+    m_toHourBox = box(QStringLiteral("Time2h"), QStringLiteral("23"), 630, 1125, 375);
     label(QStringLiteral("Label5"), QStringLiteral(":"), 1020, 1170);
-    m_Time2m = box(QStringLiteral("Time2m"), QStringLiteral("59"), 1080, 1125, 375);
+    m_toMinuteBox = box(QStringLiteral("Time2m"), QStringLiteral("59"), 1080, 1125, 375);
 
     auto* display = new QPushButton(QStringLiteral("Display"), this);
     place(display, QStringLiteral("Command1"), 1575, 810, 1260, 615);
@@ -128,25 +128,25 @@ void Graph::buildControls()
     place(exit, QStringLiteral("Command2"), 3105, 1035, 1050, 375);
     for (QPushButton* button : {display, exit})
         setTextColour(button, Qt::black);
-    connect(display, &QPushButton::clicked, this, &Graph::HistoryQuery);
+    connect(display, &QPushButton::clicked, this, &Graph::showDay);
     connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 
     m_model = new HistoryTableModel(this);
-    m_ListView1 = new QTableView(this);
-    m_ListView1->setModel(m_model);
-    m_ListView1->verticalHeader()->hide();
-    m_ListView1->verticalHeader()->setDefaultSectionSize(tw(240));
-    m_ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_ListView1->setShowGrid(false);
-    m_ListView1->setWordWrap(false);
-    setTextColour(m_ListView1, Qt::black);
-    place(m_ListView1, QStringLiteral("ListView1"), 90, 1485, 4110, 4065);
+    m_recordList = new QTableView(this);
+    m_recordList->setModel(m_model);
+    m_recordList->verticalHeader()->hide();
+    m_recordList->verticalHeader()->setDefaultSectionSize(pixels(240));
+    m_recordList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_recordList->setShowGrid(false);
+    m_recordList->setWordWrap(false);
+    setTextColour(m_recordList, Qt::black);
+    place(m_recordList, QStringLiteral("ListView1"), 90, 1485, 4110, 4065);
 
-    m_Plot = new PlotCanvas(this);
-    place(m_Plot, QStringLiteral("Plot"), 4320, 270, 7035, 5235);
-    connect(m_Plot, &PlotCanvas::pressed, this, &Graph::plotPressed);
-    connect(m_Plot, &PlotCanvas::moved, this, &Graph::plotMoved);
-    connect(m_Plot, &PlotCanvas::released, this, &Graph::plotReleased);
+    m_plot = new PlotCanvas(this);
+    place(m_plot, QStringLiteral("Plot"), 4320, 270, 7035, 5235);
+    connect(m_plot, &PlotCanvas::pressed, this, &Graph::plotPressed);
+    connect(m_plot, &PlotCanvas::moved, this, &Graph::plotMoved);
+    connect(m_plot, &PlotCanvas::released, this, &Graph::plotReleased);
 
     label(QStringLiteral("stime"), QStringLiteral("Start"), 4410, 45, 900);
     label(QStringLiteral("ftime"), QStringLiteral("Finish"), 10350, 45, 900);
@@ -185,55 +185,48 @@ void Graph::buildControls()
             place(check, QStringLiteral("Check6"), 11610, 3915, 1185, 240);
         else
             place(check, QString::fromLatin1(series[i].check), 13005, 1800 + 405 * i, 780, 375);
-        m_checks[i] = check;
+        m_checkBoxes[i] = check;
         connect(check, &QCheckBox::toggled, this,
                 [this, check](bool checked) { checkClicked(check, checked); });
     }
     // A caption wider than its twips box widens the window rather than being cut off.
-    setFixedSize(qMax(width(), childrenRect().right() + tw(45)), height());
+    setFixedSize(qMax(width(), childrenRect().right() + pixels(45)), height());
 }
 
-void Graph::Load()
+void Graph::resetForOpening()
 {
     const QDate today = m_services.clock->now().date();
-    m_DateY1->setText(QString::number(today.year()));
-    m_DateM1->setText(QString::number(today.month()));
-    m_DateD1->setText(QString::number(today.day()));
+    m_yearBox->setText(QString::number(today.year()));
+    m_monthBox->setText(QString::number(today.month()));
+    m_dayBox->setText(QString::number(today.day()));
     // A window opened again shows no time window, view or readout left from before.
     const QString times[] = {QStringLiteral("00"), QStringLiteral("00"), QStringLiteral("23"),
                              QStringLiteral("59")};
-    QLineEdit* timeBoxes[] = {m_Time1h, m_Time1m, m_Time2h, m_Time2m};
+    QLineEdit* timeBoxes[] = {m_fromHourBox, m_fromMinuteBox, m_toHourBox, m_toMinuteBox};
     for (int i = 0; i < 4; ++i)
         timeBoxes[i]->setText(times[i]);
     // The last query's records go too: a hover or a drag over the empty plot would show
     // them under today's date.
     *m_data = HistoryData{};
-    m_MouseIsDown = 0;
+    m_dragging = false;
 
     // A missing prog.cfg or key falls back to the program's defaults, as the main window does.
-    const ProgramConfig config = ProgramConfig::load(m_services.programDir);
-    m_DisplayRPM = config.DisplayRPM;
-    m_DisplayWS = config.DisplayWS;
-    m_settings.WSUnits = config.WSUnits;
-
-    for (int i : {0, 1, 2, 5})
-        check(m_checks[i]);
-    m_settings.RefVoltsToZero = true;
+    // A series the opening leaves off keeps the box it had.
+    const GraphSettings opening =
+        GraphSettings::opening(ProgramConfig::load(m_services.programDir));
+    m_settings.WSUnits = opening.WSUnits;
+    const bool on[6] = {opening.ShowVolts, opening.ShowAmps, opening.ShowWatts,
+                        opening.ShowRpm,   opening.ShowWind, opening.RefVoltsToZero};
+    for (int i = 0; i < 6; ++i) {
+        if (on[i])
+            check(m_checkBoxes[i]);
+    }
     m_model->setWindUnits(m_settings.WSUnits);
     const int widths[] = {1, 600, 700, 700, 700, 700, 700, 800};
     for (int column = 0; column < 8; ++column)
-        m_ListView1->setColumnWidth(column, tw(widths[column]));
-    m_settings.ShowVolts = m_settings.ShowAmps = m_settings.ShowWatts = true;
-    if (ProgramConfig::isOn(m_DisplayRPM)) {
-        check(m_checks[3]);
-        m_settings.ShowRpm = true;
-    }
-    if (ProgramConfig::isOn(m_DisplayWS)) {
-        check(m_checks[4]);
-        m_settings.ShowWind = true;
-    }
+        m_recordList->setColumnWidth(column, pixels(widths[column]));
     // The clicks above clear the plot only when more than one record is loaded.
-    DrawGraph();
+    redraw();
     const QString zero = QStringLiteral("0");
     showLabels({QStringLiteral("Start"), QStringLiteral("Finish"), zero, zero, zero, zero, zero,
                 zero, zero, zero, zero, zero});
@@ -254,58 +247,63 @@ void Graph::checkClicked(QCheckBox* box, bool checked)
     bool* flags[6] = {&m_settings.ShowVolts, &m_settings.ShowAmps, &m_settings.ShowWatts,
                       &m_settings.ShowRpm,   &m_settings.ShowWind, &m_settings.RefVoltsToZero};
     for (int i = 0; i < 6; ++i) {
-        if (m_checks[i] == box)
+        if (m_checkBoxes[i] == box)
             *flags[i] = checked;
     }
     if (m_data->HistoryCount > 1)
-        DrawGraph();
+        redraw();
 }
 
-void Graph::HistoryQuery()
+void Graph::showDay()
 {
-    const HistoryQueryInput input{m_DateY1->text(), m_DateM1->text(), m_DateD1->text(),
-                                  m_Time1h->text(), m_Time1m->text(), m_Time2h->text(),
-                                  m_Time2m->text()};
+    const HistoryQuery::Checked checked = HistoryQuery::parseInput(
+        {m_yearBox->text(), m_monthBox->text(), m_dayBox->text(), m_fromHourBox->text(),
+         m_fromMinuteBox->text(), m_toHourBox->text(), m_toMinuteBox->text()});
+    const auto* range = std::get_if<HistoryRange>(&checked);
     const HistoryQuery::Result result =
-        HistoryQuery::run(input, m_services.programDir, *m_data);
+        range ? HistoryQuery::run(m_services.programDir, range->day, range->from, range->to,
+                                  *m_data)
+              : std::get<HistoryQuery::Result>(checked);
     if (!result.message.isEmpty())
         m_services.messages->show(result.message);
     if (result.draw())
-        DrawGraph();
+        redraw();
 }
 
-void Graph::DrawGraph()
+void Graph::redraw()
 {
-    GraphPicture picture = DrawGraph::draw(*m_data, m_settings, m_Plot->extents());
-    m_Plot->setExtents(picture.extents);
-    m_Plot->setList(std::move(picture.plot));
+    GraphPicture picture = DrawGraph::draw(*m_data, m_settings, m_plot->extents());
+    m_plot->setExtents(picture.extents);
+    m_plot->setList(std::move(picture.plot));
     m_model->setRows(std::move(picture.rows));
     if (picture.labels)
         showLabels(*picture.labels);
 }
 
-void Graph::showLabels(const GraphLabels& l)
+void Graph::showLabels(const GraphLabels& labels)
 {
     const QList<QPair<const char*, QString>> texts = {
-        {"stime", l.stime}, {"ftime", l.ftime}, {"VMax1", l.VMax1}, {"VMin1", l.VMin1},
-        {"AMax1", l.AMax1}, {"AMin1", l.AMin1}, {"WMax1", l.WMax1}, {"WMin1", l.WMin1},
-        {"RMax1", l.RMax1}, {"RMin1", l.RMin1}, {"SMax1", l.SMax1}, {"SMin1", l.SMin1}};
+        {"stime", labels.start},    {"ftime", labels.finish},    {"VMax1", labels.voltsMax},
+        {"VMin1", labels.voltsMin}, {"AMax1", labels.ampsMax},   {"AMin1", labels.ampsMin},
+        {"WMax1", labels.wattsMax}, {"WMin1", labels.wattsMin}, {"RMax1", labels.rpmMax},
+        {"RMin1", labels.rpmMin},   {"SMax1", labels.windMax},   {"SMin1", labels.windMin}};
     for (const auto& [name, text] : texts)
         m_labels.value(QString::fromLatin1(name))->setText(text);
 }
 
-void Graph::showReadout(const CursorReadout& r)
+void Graph::showReadout(const CursorReadout& readout)
 {
-    const QList<QPair<const char*, QString>> texts = {{"vt", r.vt}, {"vv", r.vv}, {"av", r.av},
-                                                      {"wv", r.wv}, {"rv", r.rv}, {"sv", r.sv}};
+    const QList<QPair<const char*, QString>> texts = {
+        {"vt", readout.time},   {"vv", readout.volts}, {"av", readout.amps},
+        {"wv", readout.watts}, {"rv", readout.rpm},   {"sv", readout.wind}};
     for (const auto& [name, text] : texts)
         m_labels.value(QString::fromLatin1(name))->setText(text);
 }
 
 void Graph::plotPressed(QPointF position)
 {
-    m_MouseIsDown = 1;
-    if (m_data->Zoomed == 0 && m_data->HistoryCount > 1)
+    m_dragging = true;
+    if (!m_data->zoomed && m_data->HistoryCount > 1)
         m_data->ViewFirst = m_data->clampPosition(position.x());
 }
 
@@ -315,18 +313,18 @@ void Graph::plotMoved(QPointF position)
         return;
     if (const auto readout = CursorReadout::at(*m_data, position.x(), m_settings.WSUnits))
         showReadout(*readout);
-    if (m_data->Zoomed == 0 && m_MouseIsDown == 1) {
-        m_Plot->append(PlotItem::line(qRgb(255, 0, 0), QPointF(m_data->ViewFirst, 0),
-                                      QPointF(position.x(), 0), m_Plot->extents()));
+    if (!m_data->zoomed && m_dragging) {
+        m_plot->append(PlotItem::line(qRgb(255, 0, 0), QPointF(m_data->ViewFirst, 0),
+                                      QPointF(position.x(), 0), m_plot->extents()));
     }
 }
 
 void Graph::plotReleased(QPointF position)
 {
-    m_MouseIsDown = 0;
-    if (m_data->Zoomed != 0 || position.x() <= m_data->ViewFirst || m_data->HistoryCount <= 1)
+    m_dragging = false;
+    if (m_data->zoomed || position.x() <= m_data->ViewFirst || m_data->HistoryCount <= 1)
         return;
     m_data->ViewLast = m_data->clampPosition(position.x());
-    m_data->Zoomed = 1;
-    DrawGraph();
+    m_data->zoomed = true;
+    redraw();
 }

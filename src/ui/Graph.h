@@ -29,15 +29,17 @@ public:
     ~Graph() override;
 
     // The opening steps: today's date, the series from prog.cfg, the list's columns.
-    void Load();
+    void resetForOpening();
 
     const HistoryData& history() const { return *m_data; }
     const GraphSettings& settings() const { return m_settings; }
 
 private:
     void buildControls();
-    void HistoryQuery();
-    void DrawGraph();
+    // Display: reads the day the boxes name and draws it, or says why not.
+    void showDay();
+    // The records in the view, drawn and listed again with the series now checked.
+    void redraw();
     void check(QCheckBox* box);
     void checkClicked(QCheckBox* box, bool checked);
     void plotPressed(QPointF position);
@@ -45,26 +47,24 @@ private:
     void plotReleased(QPointF position);
     void showLabels(const GraphLabels& labels);
     void showReadout(const CursorReadout& readout);
-    int tw(int twips) const;
+    int pixels(int twips) const;
 
     AppServices m_services;
     std::unique_ptr<HistoryData> m_data;
     GraphSettings m_settings;
-    QString m_DisplayRPM;
-    QString m_DisplayWS;
-    qint16 m_MouseIsDown = 0;
+    bool m_dragging = false;
     double m_dpi = 96;
 
-    QLineEdit* m_DateY1 = nullptr;
-    QLineEdit* m_DateM1 = nullptr;
-    QLineEdit* m_DateD1 = nullptr;
-    QLineEdit* m_Time1h = nullptr;
-    QLineEdit* m_Time1m = nullptr;
-    QLineEdit* m_Time2h = nullptr;
-    QLineEdit* m_Time2m = nullptr;
-    QTableView* m_ListView1 = nullptr;
+    QLineEdit* m_yearBox = nullptr;
+    QLineEdit* m_monthBox = nullptr;
+    QLineEdit* m_dayBox = nullptr;
+    QLineEdit* m_fromHourBox = nullptr;
+    QLineEdit* m_fromMinuteBox = nullptr;
+    QLineEdit* m_toHourBox = nullptr;
+    QLineEdit* m_toMinuteBox = nullptr;
+    QTableView* m_recordList = nullptr;
     HistoryTableModel* m_model = nullptr;
-    PlotCanvas* m_Plot = nullptr;
+    PlotCanvas* m_plot = nullptr;
     QMap<QString, QLabel*> m_labels;
-    QCheckBox* m_checks[6] = {};
+    QCheckBox* m_checkBoxes[6] = {};
 };

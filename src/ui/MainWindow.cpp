@@ -241,7 +241,7 @@ void MainWindow::showLogs()
     // The port stays open: frames and logging go on behind the history window.
     if (!m_graph)
         m_graph = new Graph(m_services, this);
-    m_graph->Load();
+    m_graph->resetForOpening();
     m_graph->exec();
 }
 

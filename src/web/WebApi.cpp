@@ -62,15 +62,17 @@ DayQuery runQuery(const QString& date, const QUrlQuery& query, const QString& pr
     static const QRegularExpression dateForm(
         QRegularExpression::anchoredPattern(QStringLiteral("(\\d{4})-(\\d{2})-(\\d{2})")));
     const QRegularExpressionMatch d = dateForm.match(date);
-    const auto hoursMinutes = [](const QString& time) {
-        const QStringList parts = time.split(QLatin1Char(':'));
-        return parts.size() == 2 ? parts : QStringList{QStringLiteral("x"), QStringLiteral("x")};
-    };
-    const QStringList from = hoursMinutes(q.from);
-    const QStringList to = hoursMinutes(q.to);
-    const HistoryQueryInput input{d.hasMatch() ? d.captured(1) : QStringLiteral("x"),
-                                  d.captured(2), d.captured(3), from[0], from[1], to[0], to[1]};
-    q.result = HistoryQuery::run(input, programDir, *q.data, keepTexts ? &q.texts : nullptr);
+    std::optional<QDate> day;
+    if (d.hasMatch()) {
+        const QDate asked(d.captured(1).toInt(), d.captured(2).toInt(), d.captured(3).toInt());
+        if (asked.isValid())
+            day = asked;
+    }
+    const HistoryQuery::Checked checked = HistoryQuery::check(q.from, q.to, day);
+    const auto* range = std::get_if<HistoryRange>(&checked);
+    q.result = range ? HistoryQuery::run(programDir, range->day, range->from, range->to, *q.data,
+                                         keepTexts ? &q.texts : nullptr)
+                     : std::get<HistoryQuery::Result>(checked);
     return q;
 }
 
@@ -189,24 +191,27 @@ HttpResponse WebApi::graph(const QString& date, const QUrlQuery& query) const
         return HttpResponse::error(400, QStringLiteral("w and h are whole numbers of pixels "
                                                        "from 100 to 4096."));
     // The series the history window opens with, unless the request names them.
-    const ProgramConfig& config = m_station.config();
-    GraphSettings settings;
-    settings.WSUnits = config.WSUnits;
-    settings.RefVoltsToZero = true;
-    QString series = QStringLiteral("v,a,w");
-    if (ProgramConfig::isOn(config.DisplayRPM))
-        series += QStringLiteral(",r");
-    if (ProgramConfig::isOn(config.DisplayWS))
-        series += QStringLiteral(",s");
-    if (query.hasQueryItem(QStringLiteral("series")))
+    GraphSettings settings = GraphSettings::opening(m_station.config());
+    bool* flags[] = {&settings.ShowVolts, &settings.ShowAmps, &settings.ShowWatts,
+                     &settings.ShowRpm, &settings.ShowWind};
+    const QString letters = QStringLiteral("vawrs");
+    QStringList shown;
+    for (int i = 0; i < 5; ++i) {
+        if (*flags[i])
+            shown << letters[i];
+    }
+    QString series = shown.join(QLatin1Char(','));
+    if (query.hasQueryItem(QStringLiteral("series"))) {
         series = query.queryItemValue(QStringLiteral("series"));
-    for (const QString& s : series.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool* flags[] = {&settings.ShowVolts, &settings.ShowAmps, &settings.ShowWatts,
-                         &settings.ShowRpm, &settings.ShowWind};
-        const int at = QStringLiteral("vawrs").indexOf(s);
-        if (s.size() != 1 || at < 0)
-            return HttpResponse::error(400, QStringLiteral("series is a list of v, a, w, r and s."));
-        *flags[at] = true;
+        for (bool* flag : flags)
+            *flag = false;
+        for (const QString& s : series.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const int at = letters.indexOf(s);
+            if (s.size() != 1 || at < 0)
+                return HttpResponse::error(400,
+                                           QStringLiteral("series is a list of v, a, w, r and s."));
+            *flags[at] = true;
+        }
     }
 
     const DayQuery q = runQuery(date, query, m_station.programDir(), false);

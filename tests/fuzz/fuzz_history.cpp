@@ -14,7 +14,7 @@ namespace {
 void checkLoaded(const HistoryData& data, int fromMinute, int toMinute)
 {
     FUZZ_CHECK(data.HistoryCount >= 1 && data.HistoryCount <= HistoryData::MaxRecords);
-    FUZZ_CHECK(data.ViewFirst == 1 && data.ViewLast == data.HistoryCount && data.Zoomed == 0);
+    FUZZ_CHECK(data.ViewFirst == 1 && data.ViewLast == data.HistoryCount && !data.zoomed);
     for (size_t k = 1; k <= size_t(data.HistoryCount); ++k) {
         const double minute = data.HistoryTimes[k] * 1440;
         FUZZ_CHECK(minute > fromMinute && minute < toMinute);
@@ -52,7 +52,7 @@ void drawViews(HistoryData& data, quint32 zoom)
     const double to = from + (1 - from) * (zoom >> 16) / 65536.0;
     data.ViewFirst = data.clampPosition(1 + (count - 1) * from);
     data.ViewLast = data.clampPosition(1 + (count - 1) * to + 0.3);
-    data.Zoomed = 1;
+    data.zoomed = true;
     extents = draw(data, {true, false, true, false, true, true, QStringLiteral("mph")}, extents);
     // A view from an earlier, longer query that no caller narrowed.
     data.ViewFirst = -3;
@@ -73,14 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     static const auto blank = std::make_unique<HistoryData>();
     static const auto data = std::make_unique<HistoryData>();
     *data = *blank;
-    // The whole day as typed, then 06:00 to 18:30 with a leading zero.
-    for (const QStringList& box : {QStringList{"0", "0", "23", "59"}, {"06", "0", "18", "30"}}) {
-        const auto result =
-            HistoryQuery::run({"2010", "3", "7", box[0], box[1], box[2], box[3]}, dir, *data);
+    // The whole day, then 06:00 to 18:30.
+    for (const auto& [from, to] : {std::pair(QTime(0, 0), QTime(23, 59)),
+                                   std::pair(QTime(6, 0), QTime(18, 30))}) {
+        const auto result = HistoryQuery::run(dir, QDate(2010, 3, 7), from, to, *data);
         switch (result.outcome) {
         case HistoryQuery::Outcome::Loaded:
-            checkLoaded(*data, box[0].toInt() * 60 + box[1].toInt(),
-                        box[2].toInt() * 60 + box[3].toInt());
+            checkLoaded(*data, from.hour() * 60 + from.minute(), to.hour() * 60 + to.minute());
             drawViews(*data, inputHash(bytes, size));
             break;
         case HistoryQuery::Outcome::TooMany:

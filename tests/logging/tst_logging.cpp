@@ -307,10 +307,10 @@ private slots:
         for (int rawV : {605, 630, 615}) // 12.1, 12.6, 12.3 V
             rig.link()->feed(frameAt(rawV, 1));
         rig.clock.set(at(7, 23, 59, 30));
-        fire(s, "Timer1");
+        fire(s, "logTimer");
         QVERIFY(s.statusLine(Station::StatusSource::Logging).startsWith("Excel/2031_5_7.xls"));
         rig.clock.set(at(8, 0, 0, 30));
-        fire(s, "Timer1");
+        fire(s, "logTimer");
         QCOMPARE(rig.read("logs/2031_5_7.txt"),
                  QByteArray("<V>12.6</V><I>2.5</I><W>31.5</W><R>150</R><S>20</S><M>1</M>"
                             "<T>23:59</T>\r\n"));
@@ -384,7 +384,7 @@ private slots:
         for (int i = 0; i < steps.size(); ++i) {
             rig.clock.set(steps[i]);
             rig.link()->feed(frameAt(625, 0, i >= steps.size() - negative ? 462 : 562));
-            fire(s, "Timer3");
+            fire(s, "wattHourTimer");
         }
         QCOMPARE(rig.read("logs/energy.txt"), midway);
         QVERIFY(midway.contains(' ' + NumberText(s.savedEnergy().producedKWh).toLatin1() + "\r\n"));
@@ -401,9 +401,9 @@ private slots:
         Station& s = startStation(rig);
         s.startLogging("10");
         rig.link()->feed(frameAt(625));
-        fire(s, "Timer3");
+        fire(s, "wattHourTimer");
         QVERIFY(s.statusLine(Station::StatusSource::Energy).startsWith("logs/energy.txt: "));
-        fire(s, "Timer1");
+        fire(s, "logTimer");
         QVERIFY(rig.read("logs/2010_3_7.txt").startsWith("<V>12.5</V>")); // the rig's clock
     }
 };

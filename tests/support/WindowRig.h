@@ -50,16 +50,18 @@ public:
     // The links the windows made, in the order they asked for them; null once the window
     // that owned one has gone.
     MemorySerialLink* link(int index = 0) const { return m_links.value(index); }
-    // Clicks the window's button with this caption, as a user finds it.
-    static void press(const QWidget& window, const QString& caption)
+    // The window's button or check box with this caption, as a user finds it.
+    static QAbstractButton* button(const QWidget& window, const QString& caption)
     {
         for (QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
-            if (button->text() == caption) {
-                button->click();
-                return;
-            }
+            if (button->text() == caption)
+                return button;
         }
-        QFAIL(qPrintable("no button \"" + caption + "\""));
+        qFatal("no button \"%s\"", qPrintable(caption));
+    }
+    static void press(const QWidget& window, const QString& caption)
+    {
+        button(window, caption)->click();
     }
     // The texts of a window's named labels or boxes, joined by '|'.
     static QString texts(const QWidget& window, const QList<const char*>& names)

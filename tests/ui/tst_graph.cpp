@@ -4,10 +4,8 @@
 #include "ui/Graph.h"
 #include "ui/PlotCanvas.h"
 
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPushButton>
 #include <QTableView>
 #include <QtTest>
 
@@ -23,14 +21,15 @@ struct Window
         rig.write("prog.cfg", "<DisplayWS>0</DisplayWS><WSUnits>mph</WSUnits>");
         rig.write("logs/2031_5_5.txt", log);
         g = std::make_unique<Graph>(rig.services());
-        g->Load();
+        g->resetForOpening();
         display();
     }
-    template <class T> T* child(const char* name) const { return g->findChild<T*>(name); }
+    QLineEdit* box(const char* name) const { return g->findChild<QLineEdit*>(name); }
+    QAbstractButton* check(const char* caption) const { return WindowRig::button(*g, caption); }
     QString texts(const QList<const char*>& names) const { return WindowRig::texts(*g, names); }
-    PlotCanvas* plot() const { return child<PlotCanvas>("Plot"); }
-    int rows() const { return child<QTableView>("ListView1")->model()->rowCount(); }
-    void display() const { child<QPushButton>("Command1")->click(); }
+    PlotCanvas* plot() const { return g->findChild<PlotCanvas*>(); }
+    QAbstractItemModel* list() const { return g->findChild<QTableView*>()->model(); }
+    void display() const { WindowRig::press(*g, "Display"); }
     void drag(double from, double to) const
     {
         emit plot()->pressed(QPointF(from, 0));
@@ -59,32 +58,29 @@ private slots:
         QCOMPARE(w.texts({"DateY1", "DateM1", "DateD1"}), QString("2031|5|5"));
         // Series on their series colour, Wind Speed on the usual check box background, "Ref V
         // to 0v" white on grey.
-        const QColor colours[] = {QColor(255, 0, 0),
-                                  QColor(0, 255, 0),
-                                  QColor(128, 128, 255),
-                                  QColor(255, 255, 0),
-                                  QPalette().color(QPalette::Window),
-                                  QColor(128, 128, 128)};
+        const QColor colours[] = {QColor(255, 0, 0),     QColor(0, 255, 0),
+                                  QColor(128, 128, 255), QColor(255, 255, 0),
+                                  QPalette().color(QPalette::Window), QColor(128, 128, 128)};
+        const char* captions[] = {"Volts", "Amps", "Watts", "RPM", "Wind Speed", "Ref V to 0v"};
         for (int i = 0; i < 6; ++i) {
-            auto* box = w.child<QCheckBox>(qPrintable(QString("Check%1").arg(i + 1)));
+            QAbstractButton* box = w.check(captions[i]);
             QCOMPARE(box->isChecked(), i != 4);
             const QImage painted = box->grab().toImage();
             QCOMPARE(painted.pixelColor(painted.width() - 2, painted.height() - 2), colours[i]);
             QCOMPARE(box->palette().color(QPalette::WindowText),
                      i == 5 ? QColor(Qt::white) : QColor(Qt::black));
         }
-        const QAbstractItemModel* list = w.child<QTableView>("ListView1")->model();
         QStringList headers;
         for (int column = 1; column < 8; ++column)
-            headers << list->headerData(column, Qt::Horizontal).toString();
+            headers << w.list()->headerData(column, Qt::Horizontal).toString();
         QCOMPARE(headers, (QStringList{"Mode", "Volts", "Amps", "Watts", "RPM", "mph", "Time"}));
 
         w.drag(0, 0.5);
         QCOMPARE(w.plot()->list().size(), 1); // the clear alone
 
         // 31/5 and 5/2 are valid dates: only both boxes read give this message.
-        w.child<QLineEdit>("DateD1")->setText("31");
-        w.child<QLineEdit>("DateM1")->setText("2");
+        w.box("DateD1")->setText("31");
+        w.box("DateM1")->setText("2");
         w.display();
         QCOMPARE(rig.messages.shown, QStringList{"Bad date format for record date"});
     }
@@ -111,24 +107,24 @@ private slots:
         QCOMPARE(w.plot()->list().last().colour, qRgb(255, 0, 0));
         emit w.plot()->released(QPointF(250, 0));
         QCOMPARE(w.texts({"stime", "ftime"}), QString("01:39|04:09")); // records 100 and 250
-        QCOMPARE(w.rows(), 151);
+        QCOMPARE(w.list()->rowCount(), 151);
         w.drag(10, 50);
-        QCOMPARE(w.rows(), 151);
+        QCOMPARE(w.list()->rowCount(), 151);
         w.display();
         w.drag(10, 50);
-        QCOMPARE(w.rows(), 41);
+        QCOMPARE(w.list()->rowCount(), 41);
 
         // Opened again, after a query and after "No data for that date": a hover filled the
         // readout, and a drag drew, the records of the query before.
         for (bool noData : {false, true}) {
             for (const char* name : {"Time1h", "Time1m", "Time2h", "Time2m"})
-                w.child<QLineEdit>(name)->setText("12");
+                w.box(name)->setText("12");
             if (noData)
                 w.display();
-            w.g->Load();
+            w.g->resetForOpening();
             QTest::mouseMove(w.plot(), QPoint(w.plot()->width() / 3, 5));
             w.drag(10, 50);
-            QCOMPARE(w.rows(), 0);
+            QCOMPARE(w.list()->rowCount(), 0);
             QCOMPARE(w.plot()->list().size(), 1); // the clear alone
             QCOMPARE(w.texts({"Time1h", "Time1m", "Time2h", "Time2m", "stime", "ftime", "VMax1",
                               "SMin1", "vt", "vv", "sv"}),
@@ -139,9 +135,9 @@ private slots:
         // A drag ending where it began moves the start of the view for the next redraw only.
         w.display();
         w.drag(300, 300);
-        QCOMPARE(w.rows(), 1440);
-        w.child<QCheckBox>("Check1")->click();
-        QCOMPARE(w.rows(), 1440 - 300 + 1);
+        QCOMPARE(w.list()->rowCount(), 1440);
+        w.check("Volts")->click();
+        QCOMPARE(w.list()->rowCount(), 1440 - 300 + 1);
         for (const PlotItem& item : w.plot()->list())
             QVERIFY(item.colour != qRgb(255, 0, 0)); // no volts line once unchecked
     }
@@ -152,7 +148,7 @@ private slots:
     {
         WindowRig rig;
         Window w(rig, dayLog(9999));
-        w.child<QCheckBox>("Check5")->click(); // every series
+        w.check("Wind Speed")->click(); // the one series off: now every one is drawn
         const DisplayList& list = w.plot()->list();
         for (const QSize size : {QSize(1920, 1080), QSize(469, 349)}) {
             QImage strokes(size, QImage::Format_RGB32), every(size, QImage::Format_RGB32);
