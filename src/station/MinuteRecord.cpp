@@ -66,7 +66,7 @@ void MinuteRecord::close(const QDate& today)
 void MinuteRecord::store(const QDate& today)
 {
     // A file removed under an open connection would swallow every row: start a new one.
-    if (m_store.isOpen() && !QFileInfo::exists(m_path))
+    if (m_store.isOpen() && !QFileInfo(m_path).isFile())
         m_store.close();
     QString problem;
     m_note.clear(); // a file set aside is said for the minute it happened
