@@ -1,6 +1,7 @@
 #include "mqtt/BrokerSettings.h"
 #include "mqtt/MqttMessages.h"
 #include "mqtt/MqttPublisher.h"
+#include "mqtt/MqttSession.h"
 #include "mqtt/RecordQueue.h"
 #include "support/MqttBroker.h"
 #include "support/WindowRig.h"
@@ -25,7 +26,10 @@ BrokerSettings settings(const QString& url, const QString& station,
 // A station fed by hand, and its publisher.
 struct Reader : WindowRig
 {
-    explicit Reader(const BrokerSettings& s) : publisher(station(), s) {}
+    explicit Reader(const BrokerSettings& s)
+        : publisher(station(), s, std::make_unique<MqttSession>(s))
+    {
+    }
     QString status() { return station().statusLine(Station::StatusSource::Broker); }
     MqttPublisher publisher;
 };
