@@ -358,8 +358,8 @@ void MqttSession::updateWriteNotifier()
         m_writeNotifier->setEnabled(!m_socketUp || mosquitto_want_write(m_client));
 }
 
-bool MqttSession::publish(const QByteArray& topic, const QByteArray& payload, int qos,
-                          bool retain, int* messageId)
+bool MqttSession::publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain,
+                          int* messageId)
 {
     if (!m_client || m_phase != Phase::Connected || m_lost)
         return false;
