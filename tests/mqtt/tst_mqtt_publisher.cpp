@@ -19,8 +19,7 @@ struct FakeSession : BrokerSession
     struct Message
     {
         QByteArray topic, payload;
-        int qos;
-        bool retain;
+        int flags; // 10 * QoS + retained
     };
     void start() override {}
     void stop() override { up = false; }
@@ -29,7 +28,7 @@ struct FakeSession : BrokerSession
                  int* messageId) override
     {
         if (up)
-            sent << Message{topic, payload, qos, retain};
+            sent << Message{topic, payload, qos * 10 + retain};
         if (up && messageId)
             *messageId = int(sent.size());
         return up;
@@ -215,6 +214,9 @@ private slots:
                 rig.station().reloadConfiguration();
             }
         }
+        // Configs and the Logger retained at QoS 1, the state retained, records at QoS 1.
+        const QMap<QString, int> flags{
+            {"config", 11}, {"logger", 11}, {"state", 1}, {"record", 10}};
         const auto shown = [&] {
             QStringList shown;
             for (const FakeSession::Message& m : session->sent) {
@@ -223,35 +225,30 @@ private slots:
                 shown << (leaf == "config"   ? "config"
                           : leaf == "state"  ? "state:" + QString::number(o["mode"].toInt())
                           : leaf == "record" ? "record:" + QString::number(o["rpm"].toInt())
-                                             : leaf + ':' + m.payload);
+                                             : leaf + ':' + m.payload) +
+                             (m.flags == flags[leaf] ? "" : "!");
             }
             return shown.join(' ').replace(QString("config ").repeated(8) + "config", "configs");
         };
         QTRY_COMPARE(shown(), published);
-        QCOMPARE(session->subscribed.size(), steps.count("up"));
-        QCOMPARE(session->subscribed.value(0, "homeassistant/status"), "homeassistant/status");
+        QCOMPARE(session->subscribed, QList<QByteArray>(steps.count("up"), "homeassistant/status"));
         QCOMPARE(said, statusLines);
 
-        // Every message as Home Assistant reads it: configs it accepts, retained at QoS 1;
-        // the state, retained, with the energy totals saved on disk and the start of their
-        // day; the Logger retained at QoS 1, records at QoS 1 and not retained.
+        // Configs Home Assistant accepts; states with the energy totals saved on disk and the
+        // start of their day.
         QJsonObject windConfig;
         for (const FakeSession::Message& m : session->sent) {
             const QStringList topic = QString(m.topic).split('/');
             const QJsonObject o = QJsonDocument::fromJson(m.payload).object();
             if (topic[0] == "homeassistant") {
-                QVERIFY(m.qos == 1 && m.retain && topic[2] == "wendro_s");
                 QCOMPARE(topic[3] + homeAssistantProblem(topic[1], o), topic[3]);
                 QCOMPARE(o["expire_after"].toInt(),
                          QString("energy production logger").contains(topic[3]) ? 0 : 120);
                 windConfig = topic[3] == "wind" ? o : windConfig;
             } else if (topic[2] == "state") {
-                QVERIFY(m.qos == 0 && m.retain);
-                QCOMPARE(o["watt_hours"].toDouble(), 1234.5);
-                QCOMPARE(o["produced_kwh"].toDouble(), 56.0412);
-                QVERIFY(o["day_start"].toString().startsWith("2010-03-07T00:00:00"));
-            } else {
-                QCOMPARE(m.qos * 10 + m.retain, topic[2] == "record" ? 10 : 11);
+                QVERIFY(m.payload.contains(
+                    ",\"watt_hours\":1234.5,\"day_start\":\"2010-03-07T00:00:00"));
+                QVERIFY(m.payload.contains(",\"produced_kwh\":56.0412,"));
             }
         }
         QCOMPARE(windConfig["unit_of_measurement"].toString() + ' ' +
