@@ -5,6 +5,7 @@
 #include "ProcessMemory.h"
 #include "logging/LogRecord.h"
 #include "mqtt/MqttPublisher.h"
+#include "mqtt/MqttSession.h"
 #include "station/Station.h"
 #include "support/MemorySerialLink.h"
 #include "support/SettableClock.h"
@@ -172,7 +173,7 @@ int main(int argc, char* argv[])
     settings.port = port;
     settings.station = QStringLiteral("bench");
     {
-        MqttPublisher publisher(station, settings);
+        MqttPublisher publisher(station, settings, std::make_unique<MqttSession>(settings));
         publisher.start();
         if (!QTest::qWaitFor([&] { return publisher.isConnected(); }, 5000))
             std::fprintf(stderr, "bench_mqtt: the publisher did not connect\n");
@@ -187,7 +188,7 @@ int main(int argc, char* argv[])
                     streamWithoutUs, streamWithUs, streamWithUs - streamWithoutUs);
     }
 
-    MqttPublisher waiting(station, settings);
+    MqttPublisher waiting(station, settings, std::make_unique<MqttSession>(settings));
     Reading r;
     r.PeakVolts = 13.28;
     r.PeakAmps = 12.75;

@@ -3,6 +3,7 @@
 #include "common/SystemClock.h"
 #include "device/QtSerialLink.h"
 #include "mqtt/MqttPublisher.h"
+#include "mqtt/MqttSession.h"
 #include "station/Station.h"
 
 #include "web/WebServer.h"
@@ -148,7 +149,8 @@ int runHeadless(int argc, char* argv[], const QString& programDir, const QString
     if (settings) {
         say(QStringLiteral("publishing to %1 as wendro/%2")
                 .arg(settings->address(), settings->station));
-        publisher = std::make_unique<MqttPublisher>(station, *settings);
+        publisher = std::make_unique<MqttPublisher>(station, *settings,
+                                                    std::make_unique<MqttSession>(*settings));
         publisher->start();
     }
     const int status = app.exec();

@@ -1,6 +1,7 @@
 #include "app/Headless.h"
 #include "app/Options.h"
 #include "mqtt/MqttPublisher.h"
+#include "mqtt/MqttSession.h"
 #include "station/FolderLock.h"
 #include "ui/MainWindow.h"
 #include "ui/RealServices.h"
@@ -99,7 +100,8 @@ int main(int argc, char* argv[])
     }
     std::unique_ptr<MqttPublisher> publisher;
     if (broker) {
-        publisher = std::make_unique<MqttPublisher>(station, *broker);
+        publisher = std::make_unique<MqttPublisher>(station, *broker,
+                                                    std::make_unique<MqttSession>(*broker));
         publisher->start();
     }
     window.show();
