@@ -1,5 +1,6 @@
 #include "MqttMessages.h"
 
+#include "common/WindUnit.h"
 #include "config/TagValue.h"
 #include "station/LiveJson.h"
 
@@ -102,16 +103,8 @@ QByteArray RecordJson(const QByteArray& record, const QDateTime& time)
 
 QString HomeAssistantWindUnit(const QString& windUnit)
 {
-    const QString text = windUnit.trimmed().toLower();
-    for (const char* unit : {"m/s", "km/h", "mph", "ft/s"}) {
-        if (text == QLatin1String(unit))
-            return QString::fromLatin1(unit);
-    }
-    for (const char* knots : {"kn", "knot", "knots", "kts", "kt"}) {
-        if (text == QLatin1String(knots))
-            return QStringLiteral("kn");
-    }
-    return {};
+    // Home Assistant spells the units it knows as Wendro's canonical names do.
+    return WindUnit::canonical(windUnit);
 }
 
 QList<DiscoveryMessage> DiscoveryMessages(const QString& station, const QString& windUnit,
