@@ -1,12 +1,9 @@
 #include "Headless.h"
 
+#include "app/Outlets.h"
 #include "common/SystemClock.h"
 #include "device/QtSerialLink.h"
-#include "mqtt/MqttPublisher.h"
-#include "mqtt/MqttSession.h"
 #include "station/Station.h"
-
-#include "web/WebServer.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -117,24 +114,10 @@ int runHeadless(int argc, char* argv[], const QString& programDir, const QString
         QObject::disconnect(*firstFrame);
     });
     say(QStringLiteral("Wendro %1 started in %2").arg(QStringLiteral(WENDRO_VERSION), programDir));
-    std::optional<BrokerSettings> settings = broker;
-    std::unique_ptr<WebServer> web;
-    if (!listen.isEmpty()) {
-        const WebServer::Address address = *WebServer::parseAddress(listen);
-        if (const QString warning = WebServer::exposureWarning(address); !warning.isEmpty())
-            say(warning);
-        web = std::make_unique<WebServer>(station);
-        if (const QString failure = web->listen(address); !failure.isEmpty()) {
-            say(failure);
-            return 2;
-        }
-        say(QStringLiteral("dashboard at http://%1:%2/")
-                .arg(address.host.protocol() == QAbstractSocket::IPv6Protocol
-                         ? QLatin1Char('[') + address.host.toString() + QLatin1Char(']')
-                         : address.host.toString())
-                .arg(web->port()));
-        if (settings)
-            settings->dashboardUrl = web->pageUrl(address);
+    Outlets outlets;
+    if (const QString failure = outlets.startWeb(station, listen, say); !failure.isEmpty()) {
+        say(failure);
+        return 2;
     }
     station.start();
     if (!station.isLogging() && !station.startLogging(station.config().LogDelay)) {
@@ -145,17 +128,10 @@ int runHeadless(int argc, char* argv[], const QString& programDir, const QString
         return 2;
     }
     say(QStringLiteral("logging every %1 s").arg(station.loggingIntervalMs() / 1000.0));
-    std::unique_ptr<MqttPublisher> publisher;
-    if (settings) {
-        say(QStringLiteral("publishing to %1 as wendro/%2")
-                .arg(settings->address(), settings->station));
-        publisher = std::make_unique<MqttPublisher>(station, *settings,
-                                                    std::make_unique<MqttSession>(*settings));
-        publisher->start();
-    }
+    outlets.startBroker(station, broker, say);
     const int status = app.exec();
     station.shutdown();
-    publisher.reset();
+    outlets.stopBroker();
     say(QStringLiteral("stopped"));
     return status;
 }

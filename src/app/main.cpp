@@ -1,11 +1,9 @@
 #include "app/Headless.h"
 #include "app/Options.h"
-#include "mqtt/MqttPublisher.h"
-#include "mqtt/MqttSession.h"
+#include "app/Outlets.h"
 #include "station/FolderLock.h"
 #include "ui/MainWindow.h"
 #include "ui/RealServices.h"
-#include "web/WebServer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -86,24 +84,14 @@ int main(int argc, char* argv[])
     const RealServices real(programDir);
     Station station(real.services());
     MainWindow window(station, real.services());
-    std::unique_ptr<WebServer> web;
-    if (!options.listen.isEmpty()) {
-        // The desktop program goes on without the dashboard if it cannot listen.
-        const WebServer::Address address = *WebServer::parseAddress(options.listen);
-        if (const QString warning = WebServer::exposureWarning(address); !warning.isEmpty())
-            std::fprintf(stderr, "wendro: %s\n", qPrintable(warning));
-        web = std::make_unique<WebServer>(station);
-        const QString failure = web->listen(address);
-        station.setStatus(Station::StatusSource::WebServer, failure);
-        if (broker && failure.isEmpty())
-            broker->dashboardUrl = web->pageUrl(address);
-    }
-    std::unique_ptr<MqttPublisher> publisher;
-    if (broker) {
-        publisher = std::make_unique<MqttPublisher>(station, *broker,
-                                                    std::make_unique<MqttSession>(*broker));
-        publisher->start();
-    }
+    const auto say = [](const QString& text) {
+        std::fprintf(stderr, "wendro: %s\n", qPrintable(text));
+    };
+    Outlets outlets;
+    // The desktop program goes on without the dashboard if it cannot listen.
+    station.setStatus(Station::StatusSource::WebServer,
+                      outlets.startWeb(station, options.listen, say));
+    outlets.startBroker(station, broker, say);
     window.show();
     return app.exec();
 }
