@@ -1,10 +1,11 @@
 # Fails when a file under SRC includes a header of a layer above its own. Layers of one rank
-# (logging and history, web and mqtt) do not include each other either.
+# (logging, history and analysis; web and mqtt) do not include each other either.
 set(rank_common 0)
 set(rank_config 1)
 set(rank_device 2)
 set(rank_logging 3)
 set(rank_history 3)
+set(rank_analysis 3)
 set(rank_station 4)
 set(rank_web 5)
 set(rank_mqtt 5)
@@ -29,5 +30,5 @@ endforeach()
 if(wrong)
     list(JOIN wrong "\n  " listed)
     message(FATAL_ERROR "These includes point up a layer or sideways (common < config < device "
-                        "< logging, history < station < web, mqtt < ui < app):\n  ${listed}")
+                        "< logging, history, analysis < station < web, mqtt < ui < app):\n  ${listed}")
 endif()

@@ -116,6 +116,20 @@ QString MinuteStore::open(const QString& path, const QDate& today, QString* note
     return prepare(path);
 }
 
+QString MinuteStore::openToRead(const QString& path)
+{
+    close();
+    m_path = path;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
+        const QString problem = failure("open it");
+        close();
+        return problem;
+    }
+    sqlite3_busy_timeout(m_db, 200);
+    return {};
+}
+
 QString MinuteStore::prepare(const QString& path)
 {
     if (sqlite3_open_v2(path.toUtf8().constData(), &m_db,

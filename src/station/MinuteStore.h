@@ -1,6 +1,6 @@
 #pragma once
 
-#include "station/MinuteAverages.h"
+#include "analysis/MinuteAverages.h"
 
 #include <QDate>
 #include <QString>
@@ -26,6 +26,9 @@ public:
     // damaged one, is renamed aside (minutes.sqlite.damaged-<date>) and a new one begun; what
     // was done is put in note. Returns why it cannot be used, empty when it can.
     QString open(const QString& path, const QDate& today, QString* note = nullptr);
+    // Opens an existing database only to read it; a missing one is not made. Returns why it
+    // cannot be read, empty when it can.
+    QString openToRead(const QString& path);
     void close();
     bool isOpen() const { return m_db != nullptr; }
 

@@ -4,7 +4,10 @@
 #include "history/GraphImage.h"
 #include "history/HistoryQuery.h"
 #include "logging/WebPagePublisher.h"
+#include "analysis/EnergyPeriods.h"
+#include "analysis/RangeColumns.h"
 #include "station/LiveJson.h"
+#include "station/MinuteStore.h"
 #include "station/Station.h"
 
 #include <QBuffer>
@@ -107,7 +110,10 @@ HttpResponse WebApi::handle(const HttpRequest& request) const
     if (path == QLatin1String("/api/live"))
         return live();
     if (path == QLatin1String("/api/energy"))
-        return energy(request.query);
+        return request.query.hasQueryItem(QStringLiteral("by")) ? energyByPeriod(request.query)
+                                                                : energy(request.query);
+    if (path == QLatin1String("/api/range") || path == QLatin1String("/api/range.csv"))
+        return range(request.query, path.endsWith(QLatin1String(".csv")));
     if (path == QLatin1String("/page"))
         return page();
     static const QString dayPrefix = QStringLiteral("/api/day/");
@@ -293,4 +299,130 @@ HttpResponse WebApi::page() const
     if (!file.open(QIODevice::ReadOnly))
         return HttpResponse::error(500, name + QStringLiteral(": ") + file.errorString());
     return {200, "text/html; charset=utf-8", file.readAll(), {}, {}};
+}
+
+std::optional<std::pair<QDate, QDate>> WebApi::dateSpan(const QUrlQuery& query, QString* why) const
+{
+    static const QRegularExpression form(
+        QRegularExpression::anchoredPattern(QStringLiteral("\\d{4}-\\d{2}-\\d{2}")));
+    QDate days[2];
+    const char* names[2] = {"from", "to"};
+    for (int i = 0; i < 2; ++i) {
+        const QString text = query.queryItemValue(QLatin1String(names[i]));
+        days[i] = form.match(text).hasMatch() ? QDate::fromString(text, Qt::ISODate) : QDate();
+        if (!days[i].isValid()) {
+            *why = QStringLiteral("from and to are dates as YYYY-MM-DD.");
+            return std::nullopt;
+        }
+    }
+    if (days[0] > days[1]) {
+        *why = QStringLiteral("from is after to.");
+        return std::nullopt;
+    }
+    return std::make_pair(days[0], days[1]);
+}
+
+QVector<MinuteRow> WebApi::minutes(const QDate& from, const QDate& to, QString* problem) const
+{
+    MinuteStore store;
+    const QString path = m_station.programDir() + QLatin1Char('/') + MinuteStore::FileName;
+    if (!QFileInfo::exists(path))
+        return {};
+    *problem = store.openToRead(path);
+    if (!problem->isEmpty())
+        return {};
+    return store.rows(QDateTime(from, QTime(0, 0)).toSecsSinceEpoch(),
+                      QDateTime(to.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), problem);
+}
+
+HttpResponse WebApi::range(const QUrlQuery& query, bool csv) const
+{
+    QString why;
+    const auto span = dateSpan(query, &why);
+    if (!span)
+        return HttpResponse::error(400, why);
+    if (span->first.daysTo(span->second) >= 400)
+        return HttpResponse::error(413, QStringLiteral("A range is at most 400 days."));
+    int count = 1000;
+    if (query.hasQueryItem(QStringLiteral("columns"))) {
+        bool ok = false;
+        count = query.queryItemValue(QStringLiteral("columns")).toInt(&ok);
+        if (!ok || count < 10 || count > 4000)
+            return HttpResponse::error(400, QStringLiteral("columns is a whole number from 10 to 4000."));
+    }
+    QString problem;
+    const QVector<MinuteRow> rows = minutes(span->first, span->second, &problem);
+    if (!problem.isEmpty())
+        return HttpResponse::error(500, problem);
+    const QVector<RangeColumn> columns = RangeColumn::cut(
+        rows, QDateTime(span->first, QTime(0, 0)).toSecsSinceEpoch(),
+        QDateTime(span->second.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), count);
+    const auto spread = [](const RangeColumn::Spread& s, const char* sep) {
+        return LiveJson::number(s.min) + sep + LiveJson::number(s.mean) + sep + LiveJson::number(s.max);
+    };
+    QByteArray out;
+    if (csv) {
+        out = "start,minutes,watts_min,watts_mean,watts_max,wind_min,wind_mean,wind_max,volts_min,"
+              "volts_mean,volts_max,rpm_min,rpm_mean,rpm_max\r\n";
+        for (const RangeColumn& c : columns) {
+            out += QByteArray::number(c.start) + ',' + QByteArray::number(c.minutes);
+            if (c.minutes > 0)
+                out += ',' + spread(c.watts, ",") + ',' +
+                       (c.wind ? spread(*c.wind, ",") : QByteArray(",,")) + ',' +
+                       spread(c.volts, ",") + ',' + spread(c.rpm, ",");
+            else
+                out += ",,,,,,,,,,,,";
+            out += "\r\n";
+        }
+        return {200, "text/csv; charset=utf-8", out, {}, {}};
+    }
+    const auto object = [](const RangeColumn::Spread& s) {
+        return "{\"min\":" + LiveJson::number(s.min) + ",\"mean\":" + LiveJson::number(s.mean) +
+               ",\"max\":" + LiveJson::number(s.max) + '}';
+    };
+    out = "{\"from\":\"" + span->first.toString(Qt::ISODate).toLatin1() + "\",\"to\":\"" +
+          span->second.toString(Qt::ISODate).toLatin1() + "\",\"columns\":[";
+    for (int i = 0; i < columns.size(); ++i) {
+        const RangeColumn& c = columns[i];
+        out += (i ? ",{" : "{") + QByteArray("\"start\":") + QByteArray::number(c.start) +
+               ",\"minutes\":" + QByteArray::number(c.minutes);
+        if (c.minutes > 0) {
+            out += ",\"watts\":" + object(c.watts);
+            if (c.wind)
+                out += ",\"wind\":" + object(*c.wind);
+            out += ",\"volts\":" + object(c.volts) + ",\"rpm\":" + object(c.rpm);
+        }
+        out += '}';
+    }
+    return HttpResponse::json(out + "]}");
+}
+
+HttpResponse WebApi::energyByPeriod(const QUrlQuery& query) const
+{
+    const QString by = query.queryItemValue(QStringLiteral("by"));
+    const QStringList names{QStringLiteral("day"), QStringLiteral("month"), QStringLiteral("year")};
+    if (!names.contains(by))
+        return HttpResponse::error(400, QStringLiteral("by is day, month or year."));
+    QString why;
+    const auto span = dateSpan(query, &why);
+    if (!span)
+        return HttpResponse::error(400, why);
+    QString problem;
+    const QVector<MinuteRow> rows = minutes(span->first, span->second, &problem);
+    if (!problem.isEmpty())
+        return HttpResponse::error(500, problem);
+    const auto periods = EnergyPeriod::of(rows, m_station.energyDays(),
+                                          EnergyPeriod::By(names.indexOf(by)), span->first,
+                                          span->second, QTimeZone::systemTimeZone());
+    QByteArray out = "{\"by\":\"" + by.toLatin1() + "\",\"periods\":[";
+    for (int i = 0; i < periods.size(); ++i) {
+        const EnergyPeriod& p = periods[i];
+        out += (i ? ",{" : "{") + QByteArray("\"start\":\"") +
+               p.start.toString(Qt::ISODate).toLatin1() +
+               "\",\"produced_wh\":" + LiveJson::number(p.producedWh);
+        if (p.dayWh)
+            out += ",\"day_wh\":" + LiveJson::number(*p.dayWh);
+        out += '}';
+    }
+    return HttpResponse::json(out + "]}");
 }

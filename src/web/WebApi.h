@@ -1,6 +1,12 @@
 #pragma once
 
+#include "analysis/MinuteAverages.h"
 #include "web/HttpServer.h"
+
+#include <QDate>
+#include <QVector>
+#include <optional>
+#include <utility>
 
 class Station;
 
@@ -21,6 +27,11 @@ private:
     HttpResponse graph(const QString& date, const QUrlQuery& query) const;
     HttpResponse energy(const QUrlQuery& query) const;
     HttpResponse page() const;
+    // The minute record's views: columns over a range of days, energy per day, month or year.
+    HttpResponse range(const QUrlQuery& query, bool csv) const;
+    HttpResponse energyByPeriod(const QUrlQuery& query) const;
+    std::optional<std::pair<QDate, QDate>> dateSpan(const QUrlQuery& query, QString* why) const;
+    QVector<MinuteRow> minutes(const QDate& from, const QDate& to, QString* problem) const;
     // The validator of an answer about a day that is over; empty for today and later.
     QByteArray pastDayTag(const QString& date, const QString& asked) const;
 

@@ -1,4 +1,5 @@
 #include "common/DayStamp.h"
+#include "station/MinuteStore.h"
 #include "support/HttpAsk.h"
 #include "support/WindowRig.h"
 #include "web/WebServer.h"
@@ -39,6 +40,23 @@ private slots:
                                                     "<M>0</M><T>12:00</T>\r\n").repeated(10000));
         m_rig.write("logs/energy.txt", m_rig.clock.now().date().addDays(-1).toString("yyyy-MM-dd 7.5\r\n").toLatin1() +
                                            "2001-01-01 3\r\n");
+        // Three minutes of 5 May 2031 in the minute record: two at 08:00, one at 12:30.
+        MinuteStore store;
+        QCOMPARE(store.open(m_rig.path("logs/minutes.sqlite"), QDate()), QString());
+        QVector<MinuteRow> rows;
+        for (const auto& [time, watts, wind] : {std::tuple{QTime(8, 0), 10.0, 3.0},
+                                                std::tuple{QTime(8, 1), 20.0, 5.0},
+                                                std::tuple{QTime(12, 30), 30.0, 4.0}}) {
+            MinuteRow r;
+            r.start = QDateTime(QDate(2031, 5, 5), time).toSecsSinceEpoch();
+            r.frames = 60;
+            r.watts = r.wattsMax = watts;
+            r.wind = r.windMax = wind;
+            r.volts = 12 + watts / 20;
+            r.rpm = watts * 10;
+            rows << r;
+        }
+        QCOMPARE(store.write(rows), QString());
         m_rig.station().start();
         m_web = std::make_unique<WebServer>(m_rig.station());
         QCOMPARE(m_web->listen(*WebServer::parseAddress("127.0.0.1:0")), QString());
@@ -80,6 +98,21 @@ private slots:
         row("energy days 0", "/api/energy?days=0", 400, "1 to 3660");
         row("energy days 3661", "/api/energy?days=3661", 400, "1 to 3660");
         row("page not written", "/page", 404, "html/log.asp has not been written");
+        // A day in ten columns of 2.4 h: 08:00 and 08:01 share the fourth, 12:30 is in the sixth.
+        const QByteArray fourth = QByteArray::number(QDateTime(QDate(2031, 5, 5), QTime(7, 12)).toSecsSinceEpoch());
+        row("range", "/api/range?from=2031-05-05&to=2031-05-05&columns=10", 200,
+            "{\"start\":" + fourth + ",\"minutes\":2,\"watts\":{\"min\":10,\"mean\":15,\"max\":20},"
+            "\"wind\":{\"min\":3,\"mean\":4,\"max\":5},\"volts\":{\"min\":12.5,\"mean\":12.75,"
+            "\"max\":13},\"rpm\":{\"min\":100,\"mean\":150,\"max\":200}},{\"start\":");
+        row("range as CSV", "/api/range.csv?from=2031-05-05&to=2031-05-05&columns=10", 200,
+            "\r\n" + fourth + ",2,10,15,20,3,4,5,12.5,12.75,13,100,150,200\r\n", "text/csv");
+        row("range too long", "/api/range?from=2030-01-01&to=2031-02-05", 413, "at most 400 days");
+        row("range columns 9", "/api/range?from=2031-05-05&to=2031-05-05&columns=9", 400, "10 to 4000");
+        row("range bad date", "/api/range?from=2031-5-5&to=2031-05-05", 400, "YYYY-MM-DD");
+        row("energy by month", "/api/energy?by=month&from=2031-05-01&to=2031-06-30", 200,
+            "{\"by\":\"month\",\"periods\":[{\"start\":\"2031-05-01\",\"produced_wh\":1},"
+            "{\"start\":\"2031-06-01\",\"produced_wh\":0}]}");
+        row("energy by week", "/api/energy?by=week&from=2031-05-01&to=2031-06-30", 400, "day, month or year");
         row("unknown", "/etc/passwd", 404, "no page");
     }
     void routes()

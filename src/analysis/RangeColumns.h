@@ -1,0 +1,26 @@
+#pragma once
+
+#include "analysis/MinuteAverages.h"
+
+#include <QVector>
+#include <optional>
+
+// Minute rows over a span of time, cut into equal columns for a chart: per column its start,
+// how many minutes it holds and, per quantity, the lowest, mean and highest of the minute means
+// (each minute counting once).
+struct RangeColumn
+{
+    struct Spread
+    {
+        double min = 0;
+        double mean = 0;
+        double max = 0;
+    };
+    qint64 start = 0;
+    int minutes = 0;
+    Spread watts, volts, rpm;
+    std::optional<Spread> wind; // none when no minute of the column has a wind
+
+    static QVector<RangeColumn> cut(const QVector<MinuteRow>& rows, qint64 from, qint64 to,
+                                    int count);
+};
