@@ -1,6 +1,8 @@
 // Prints what the minute record costs: a year of minutes written into logs/minutes.sqlite (its
-// size on disk), and the time of one minute's write, one transaction each, as the station
-// makes it once a minute.
+// size on disk), the time of one minute's write, one transaction each, as the station makes it
+// once a minute, and what reading the year back costs for the range and energy views.
+#include "analysis/EnergyPeriods.h"
+#include "analysis/RangeColumns.h"
 #include "station/MinuteStore.h"
 
 #include <QDateTime>
@@ -67,7 +69,23 @@ int main()
         store.write({r});
         ms.push_back(timer.nsecsElapsed() / 1e6);
     }
+    // The year read back as the web server does: every row, then the columns or the months.
+    QElapsedTimer read;
+    read.start();
+    const QVector<MinuteRow> year = store.rows(first, first + 366LL * 86400);
+    const double readMs = read.nsecsElapsed() / 1e6;
+    read.start();
+    const auto columns = RangeColumn::cut(year, first, first + 365LL * 86400, 1000);
+    const double cutMs = read.nsecsElapsed() / 1e6;
+    read.start();
+    const auto months = EnergyPeriod::of(year, {}, EnergyPeriod::By::Month, QDate(2031, 1, 1),
+                                         QDate(2031, 12, 31), QTimeZone::systemTimeZone());
+    const double monthsMs = read.nsecsElapsed() / 1e6;
     store.close();
+    std::printf("a year read back: %lld rows in %.0f ms; 1,000 columns %.0f ms (range goal under "
+                "150 ms in all); %lld months %.0f ms (goal under 150 ms with the read)\n",
+                static_cast<long long>(year.size()), readMs, cutMs,
+                static_cast<long long>(months.size()), monthsMs);
     std::sort(ms.begin(), ms.end());
     qint64 bytes = 0;
     for (const QString& name : QDir(dir.filePath("logs")).entryList(QDir::Files))
