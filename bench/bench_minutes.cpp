@@ -1,23 +1,29 @@
 // Prints what the minute record costs: a year of minutes written into logs/minutes.sqlite (its
 // size on disk), the time of one minute's write, one transaction each, as the station makes it
-// once a minute, and what reading the year back costs for the range and energy views.
-#include "analysis/EnergyPeriods.h"
-#include "analysis/RangeColumns.h"
+// once a minute, and what the dashboard's range and energy views of that year cost.
+#include "common/SystemClock.h"
+#include "device/QtSerialLink.h"
 #include "station/MinuteStore.h"
+#include "station/Station.h"
+#include "web/WebApi.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QUrlQuery>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <vector>
 
-int main()
+int main(int argc, char** argv)
 {
+    QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     QDir(dir.path()).mkdir("logs");
     const QString path = dir.filePath(MinuteStore::FileName);
@@ -69,23 +75,38 @@ int main()
         store.write({r});
         ms.push_back(timer.nsecsElapsed() / 1e6);
     }
-    // The year read back as the web server does: every row, then the columns or the months.
-    QElapsedTimer read;
-    read.start();
-    const QVector<MinuteRow> year = store.rows(first, first + 366LL * 86400);
-    const double readMs = read.nsecsElapsed() / 1e6;
-    read.start();
-    const auto columns = RangeColumn::cut(year, first, first + 365LL * 86400, 1000);
-    const double cutMs = read.nsecsElapsed() / 1e6;
-    read.start();
-    const auto months = EnergyPeriod::of(year, {}, EnergyPeriod::By::Month, QDate(2031, 1, 1),
-                                         QDate(2031, 12, 31), QTimeZone::systemTimeZone());
-    const double monthsMs = read.nsecsElapsed() / 1e6;
     store.close();
-    std::printf("a year read back: %lld rows in %.0f ms; 1,000 columns %.0f ms (range goal under "
-                "150 ms in all); %lld months %.0f ms (goal under 150 ms with the read)\n",
-                static_cast<long long>(year.size()), readMs, cutMs,
-                static_cast<long long>(months.size()), monthsMs);
+    // The year read back as the dashboard asks for it, answers and all.
+    SystemClock clock;
+    const QString programDir = dir.path();
+    Station station({programDir, &clock, [&] { return std::make_unique<QtSerialLink>(programDir); }});
+    WebApi api(station);
+    // Wall time, and this thread's processor time, which holds on a busy machine too.
+    const auto answer = [&](const QString& path, const QString& query) {
+        HttpRequest request;
+        request.method = "GET";
+        request.path = path;
+        request.query = QUrlQuery(query);
+        timespec before, after;
+        QElapsedTimer timer;
+        timer.start();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+        const HttpResponse response = api.handle(request);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+        const double wallMs = timer.nsecsElapsed() / 1e6;
+        const double cpuMs =
+            (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
+        if (response.status != 200)
+            std::printf("bench_minutes: %s?%s answered %d\n", qPrintable(path), qPrintable(query),
+                        response.status);
+        return QStringLiteral("%1 ms (processor %2 ms)").arg(wallMs, 0, 'f', 1).arg(cpuMs, 0, 'f', 1);
+    };
+    const QString year = answer("/api/range", "from=2031-01-01&to=2031-12-31&columns=1000");
+    const QString day = answer("/api/range", "from=2031-04-11&to=2031-04-11&columns=1440");
+    const QString months = answer("/api/energy", "by=month&from=2031-01-01&to=2031-12-31");
+    std::printf("/api/range, the year in 1,000 columns: %s, goal under 150 ms\n", qPrintable(year));
+    std::printf("/api/range, one day in 1,440 columns: %s, goal under 20 ms\n", qPrintable(day));
+    std::printf("/api/energy by month for the year: %s, goal under 150 ms\n", qPrintable(months));
     std::sort(ms.begin(), ms.end());
     qint64 bytes = 0;
     for (const QString& name : QDir(dir.filePath("logs")).entryList(QDir::Files))

@@ -15,27 +15,39 @@ QDate EnergyPeriod::periodStart(const QDate& day, By by)
     return day;
 }
 
-QVector<EnergyPeriod> EnergyPeriod::of(const QVector<MinuteRow>& rows,
-                                       const QMap<QDate, double>& dayWattHours, By by,
-                                       const QDate& from, const QDate& to, const QTimeZone& zone)
+EnergyPeriods::EnergyPeriods(EnergyPeriod::By by, const QDate& from, const QDate& to,
+                             const QTimeZone& zone)
+    : m_by(by), m_from(from), m_to(to), m_zone(zone)
 {
-    QVector<EnergyPeriod> periods;
-    QMap<QDate, int> index;
-    for (QDate d = periodStart(from, by); d <= to;) {
-        index.insert(d, int(periods.size()));
-        periods.append({d, 0, std::nullopt});
-        d = by == By::Day ? d.addDays(1) : by == By::Month ? d.addMonths(1) : d.addYears(1);
+    for (QDate d = EnergyPeriod::periodStart(from, by); d <= to;) {
+        m_index.insert(d, int(m_periods.size()));
+        m_periods.append({d, 0, std::nullopt});
+        d = by == EnergyPeriod::By::Day     ? d.addDays(1)
+            : by == EnergyPeriod::By::Month ? d.addMonths(1)
+                                            : d.addYears(1);
     }
-    for (const MinuteRow& row : rows) {
-        if (row.watts <= 0)
-            continue;
-        const QDate day = QDateTime::fromSecsSinceEpoch(row.start, zone).date();
-        const auto at = index.constFind(periodStart(day, by));
-        if (day >= from && day <= to && at != index.constEnd())
-            periods[*at].producedWh += row.watts / 60;
+}
+
+void EnergyPeriods::add(const MinuteRow& row)
+{
+    if (row.watts <= 0)
+        return;
+    if (row.start < m_dayStart || row.start >= m_dayEnd) {
+        const QDate day = QDateTime::fromSecsSinceEpoch(row.start, m_zone).date();
+        m_dayStart = day.startOfDay(m_zone).toSecsSinceEpoch();
+        m_dayEnd = day.addDays(1).startOfDay(m_zone).toSecsSinceEpoch();
+        const bool inside = day >= m_from && day <= m_to;
+        m_dayPeriod = inside ? m_index.value(EnergyPeriod::periodStart(day, m_by), -1) : -1;
     }
-    for (auto d = dayWattHours.lowerBound(from); d != dayWattHours.constEnd() && d.key() <= to; ++d) {
-        EnergyPeriod& p = periods[index.value(periodStart(d.key(), by))];
+    if (m_dayPeriod >= 0)
+        m_periods[m_dayPeriod].producedWh += row.watts / 60;
+}
+
+QVector<EnergyPeriod> EnergyPeriods::periods(const QMap<QDate, double>& dayWattHours) const
+{
+    QVector<EnergyPeriod> periods = m_periods;
+    for (auto d = dayWattHours.lowerBound(m_from); d != dayWattHours.constEnd() && d.key() <= m_to; ++d) {
+        EnergyPeriod& p = periods[m_index.value(EnergyPeriod::periodStart(d.key(), m_by))];
         p.dayWh = p.dayWh.value_or(0) + d.value();
     }
     return periods;

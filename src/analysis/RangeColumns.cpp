@@ -2,63 +2,54 @@
 
 #include <algorithm>
 
-namespace {
-
-struct Sum
+void RangeColumns::Sum::add(double v)
 {
-    int n = 0;
-    double total = 0;
-    RangeColumn::Spread spread;
+    spread.min = n == 0 ? v : std::min(spread.min, v);
+    spread.max = n == 0 ? v : std::max(spread.max, v);
+    total += v;
+    ++n;
+}
 
-    void add(double v)
-    {
-        spread.min = n == 0 ? v : std::min(spread.min, v);
-        spread.max = n == 0 ? v : std::max(spread.max, v);
-        total += v;
-        ++n;
-    }
-    RangeColumn::Spread result() const
-    {
-        RangeColumn::Spread s = spread;
-        s.mean = n > 0 ? total / n : 0;
-        return s;
-    }
-};
-
-} // namespace
-
-QVector<RangeColumn> RangeColumn::cut(const QVector<MinuteRow>& rows, qint64 from, qint64 to,
-                                      int count)
+RangeColumn::Spread RangeColumns::Sum::result() const
 {
-    QVector<RangeColumn> columns(count);
-    struct Sums
-    {
-        Sum watts, volts, rpm, wind;
-    };
-    QVector<Sums> sums(count);
-    const qint64 span = to - from;
+    RangeColumn::Spread s = spread;
+    s.mean = n > 0 ? total / n : 0;
+    return s;
+}
+
+RangeColumns::RangeColumns(qint64 from, qint64 to, int count)
+    : m_from(from), m_span(to - from), m_columns(count), m_sums(count)
+{
     for (int i = 0; i < count; ++i)
-        columns[i].start = from + span * i / count;
-    for (const MinuteRow& row : rows) {
-        if (row.start < from || row.start >= to)
-            continue;
-        // The column whose start is the last at or before the minute's.
-        const int i = int(std::upper_bound(columns.begin(), columns.end(), row.start,
-                                           [](qint64 t, const RangeColumn& c) { return t < c.start; }) -
-                          columns.begin()) - 1;
-        ++columns[i].minutes;
-        sums[i].watts.add(row.watts);
-        sums[i].volts.add(row.volts);
-        sums[i].rpm.add(row.rpm);
-        if (row.wind)
-            sums[i].wind.add(*row.wind);
-    }
-    for (int i = 0; i < count; ++i) {
-        columns[i].watts = sums[i].watts.result();
-        columns[i].volts = sums[i].volts.result();
-        columns[i].rpm = sums[i].rpm.result();
-        if (sums[i].wind.n > 0)
-            columns[i].wind = sums[i].wind.result();
+        m_columns[i].start = from + m_span * i / count;
+}
+
+void RangeColumns::add(const MinuteRow& row)
+{
+    const qint64 offset = row.start - m_from;
+    if (offset < 0 || offset >= m_span)
+        return;
+    // The last column starting at or before the minute: start(i) = floor(span * i / count) <= offset
+    // holds exactly while i * span < (offset + 1) * count.
+    const qint64 count = m_columns.size();
+    const int i = int(((offset + 1) * count - 1) / m_span);
+    ++m_columns[i].minutes;
+    m_sums[i].watts.add(row.watts);
+    m_sums[i].volts.add(row.volts);
+    m_sums[i].rpm.add(row.rpm);
+    if (row.wind)
+        m_sums[i].wind.add(*row.wind);
+}
+
+QVector<RangeColumn> RangeColumns::columns() const
+{
+    QVector<RangeColumn> columns = m_columns;
+    for (int i = 0; i < columns.size(); ++i) {
+        columns[i].watts = m_sums[i].watts.result();
+        columns[i].volts = m_sums[i].volts.result();
+        columns[i].rpm = m_sums[i].rpm.result();
+        if (m_sums[i].wind.n > 0)
+            columns[i].wind = m_sums[i].wind.result();
     }
     return columns;
 }

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QString>
 #include <QVector>
+#include <functional>
 
 struct sqlite3;
 
@@ -35,7 +36,26 @@ public:
     // The rows in one transaction. A minute that has a row already (the clock was set back)
     // gets both parts combined. Returns the reason on failure, when nothing was written.
     QString write(const QVector<MinuteRow>& rows);
-    // Rows from start to before end, in order.
+    // The values of a row besides its start. A year's read costs in proportion to the columns
+    // read, so a reader names those it needs; the others are left at their defaults.
+    enum Field : unsigned {
+        Frames = 1 << 0,
+        LoadFrames = 1 << 1,
+        Wind = 1 << 2,
+        WindMax = 1 << 3,
+        WindSd = 1 << 4,
+        Watts = 1 << 5,
+        WattsMax = 1 << 6,
+        Volts = 1 << 7,
+        Amps = 1 << 8,
+        Rpm = 1 << 9,
+        AllFields = (1 << 10) - 1,
+    };
+
+    // Rows from start to before end, in order, handed to visit one at a time: a year of
+    // minutes is read without holding it. Returns the reason on failure, empty otherwise.
+    QString each(qint64 start, qint64 end, unsigned fields,
+                 const std::function<void(const MinuteRow&)>& visit) const;
     QVector<MinuteRow> rows(qint64 start, qint64 end, QString* error = nullptr) const;
 
 private:

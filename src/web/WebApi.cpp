@@ -322,17 +322,17 @@ std::optional<std::pair<QDate, QDate>> WebApi::dateSpan(const QUrlQuery& query, 
     return std::make_pair(days[0], days[1]);
 }
 
-QVector<MinuteRow> WebApi::minutes(const QDate& from, const QDate& to, QString* problem) const
+QString WebApi::eachMinute(const QDate& from, const QDate& to, unsigned fields,
+                          const std::function<void(const MinuteRow&)>& visit) const
 {
     MinuteStore store;
     const QString path = m_station.programDir() + QLatin1Char('/') + MinuteStore::FileName;
     if (!QFileInfo::exists(path))
         return {};
-    *problem = store.openToRead(path);
-    if (!problem->isEmpty())
-        return {};
-    return store.rows(QDateTime(from, QTime(0, 0)).toSecsSinceEpoch(),
-                      QDateTime(to.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), problem);
+    if (const QString problem = store.openToRead(path); !problem.isEmpty())
+        return problem;
+    return store.each(QDateTime(from, QTime(0, 0)).toSecsSinceEpoch(),
+                      QDateTime(to.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), fields, visit);
 }
 
 HttpResponse WebApi::range(const QUrlQuery& query, bool csv) const
@@ -350,13 +350,15 @@ HttpResponse WebApi::range(const QUrlQuery& query, bool csv) const
         if (!ok || count < 10 || count > 4000)
             return HttpResponse::error(400, QStringLiteral("columns is a whole number from 10 to 4000."));
     }
-    QString problem;
-    const QVector<MinuteRow> rows = minutes(span->first, span->second, &problem);
+    RangeColumns cutter(QDateTime(span->first, QTime(0, 0)).toSecsSinceEpoch(),
+                        QDateTime(span->second.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), count);
+    const QString problem =
+        eachMinute(span->first, span->second,
+                   MinuteStore::Watts | MinuteStore::Wind | MinuteStore::Volts | MinuteStore::Rpm,
+                   [&](const MinuteRow& row) { cutter.add(row); });
     if (!problem.isEmpty())
         return HttpResponse::error(500, problem);
-    const QVector<RangeColumn> columns = RangeColumn::cut(
-        rows, QDateTime(span->first, QTime(0, 0)).toSecsSinceEpoch(),
-        QDateTime(span->second.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), count);
+    const QVector<RangeColumn> columns = cutter.columns();
     const auto spread = [](const RangeColumn::Spread& s, const char* sep) {
         return LiveJson::number(s.min) + sep + LiveJson::number(s.mean) + sep + LiveJson::number(s.max);
     };
@@ -407,13 +409,14 @@ HttpResponse WebApi::energyByPeriod(const QUrlQuery& query) const
     const auto span = dateSpan(query, &why);
     if (!span)
         return HttpResponse::error(400, why);
-    QString problem;
-    const QVector<MinuteRow> rows = minutes(span->first, span->second, &problem);
+    EnergyPeriods tally(EnergyPeriod::By(names.indexOf(by)), span->first, span->second,
+                        QTimeZone::systemTimeZone());
+    const QString problem =
+        eachMinute(span->first, span->second, MinuteStore::Watts,
+                   [&](const MinuteRow& row) { tally.add(row); });
     if (!problem.isEmpty())
         return HttpResponse::error(500, problem);
-    const auto periods = EnergyPeriod::of(rows, m_station.energyDays(),
-                                          EnergyPeriod::By(names.indexOf(by)), span->first,
-                                          span->second, QTimeZone::systemTimeZone());
+    const auto periods = tally.periods(m_station.energyDays());
     QByteArray out = "{\"by\":\"" + by.toLatin1() + "\",\"periods\":[";
     for (int i = 0; i < periods.size(); ++i) {
         const EnergyPeriod& p = periods[i];

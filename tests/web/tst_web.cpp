@@ -106,6 +106,10 @@ private slots:
             "\"max\":13},\"rpm\":{\"min\":100,\"mean\":150,\"max\":200}},{\"start\":");
         row("range as CSV", "/api/range.csv?from=2031-05-05&to=2031-05-05&columns=10", 200,
             "\r\n" + fourth + ",2,10,15,20,3,4,5,12.5,12.75,13,100,150,200\r\n", "text/csv");
+        // In columns of 80 minutes, 08:00 opens the seventh: the edge belongs to the later column.
+        const QByteArray eight = QByteArray::number(QDateTime(QDate(2031, 5, 5), QTime(8, 0)).toSecsSinceEpoch());
+        row("range edge", "/api/range?from=2031-05-05&to=2031-05-05&columns=18", 200,
+            "\"minutes\":0},{\"start\":" + eight + ",\"minutes\":2,");
         row("range too long", "/api/range?from=2030-01-01&to=2031-02-05", 413, "at most 400 days");
         row("range columns 9", "/api/range?from=2031-05-05&to=2031-05-05&columns=9", 400, "10 to 4000");
         row("range bad date", "/api/range?from=2031-5-5&to=2031-05-05", 400, "YYYY-MM-DD");
