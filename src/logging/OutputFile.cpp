@@ -26,7 +26,13 @@ bool OutputFile::append(const QByteArray& bytes, QList<OutputFailure>& failures)
         return false;
     }
     const qint64 before = file.size();
-    if (file.write(bytes) == bytes.size())
+    qint64 written = file.write(bytes);
+    // A short write sets no error: the rest, written again, gives the system's reason.
+    if (written >= 0 && written < bytes.size() && file.error() == QFileDevice::NoError) {
+        const qint64 rest = file.write(bytes.mid(written));
+        written += qMax<qint64>(rest, 0);
+    }
+    if (written == bytes.size())
         return true;
     const QString reason = file.errorString();
     file.resize(before);

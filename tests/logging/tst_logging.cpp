@@ -8,6 +8,8 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -228,6 +230,24 @@ private slots:
         QCOMPARE(folder.read("html/history27_03_2010.txt").isEmpty(), fault == "html");
         QCOMPARE(folder.read("Excel/2010_3_27.xls"), sheetHeader("km/h") + sheetRow("Load On"));
         QCOMPARE(QFileInfo::exists(folder.path("html")), fault != "html");
+    }
+
+    // A record that fits only in part, as on a disk filling up, leaves no half line: the log is
+    // cut back to where it was and the reason is said.
+    void recordThatFitsInPartIsTakenBack()
+    {
+        ProgramFolder folder;
+        folder.write("logs/2010_3_27.txt", "earlier\r\n");
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old;
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 30;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const QString said = folder.tick(evening, "").describe();
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY2(said.startsWith("logs/2010_3_27.txt: File too large"), qPrintable(said));
+        QCOMPARE(folder.read("logs/2010_3_27.txt"), QByteArray("earlier\r\n"));
     }
 
     // A fault that never clears must cost bounded memory, dropping the oldest lines and

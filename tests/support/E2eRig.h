@@ -255,15 +255,6 @@ public:
     {
         return geteuid() != 0 ? shell("chmod -R u+w \"$1\"") : shell("mount -o remount,bind,rw \"$1\"");
     }
-    // Moves the program folder onto a tmpfs with room for its files and spareBytes more.
-    bool moveToSmallDisk(qint64 spareBytes)
-    {
-        return shell(QString("set -e; s=$(mktemp -d); cp -a \"$1\"/. $s; "
-                             "kb=$(($(du -sk $s | cut -f1) + %1)); "
-                             "mount -t tmpfs -o size=${kb}k tmpfs \"$1\"; cp -a $s/. \"$1\"; rm -rf $s")
-                         .arg(spareBytes / 1024));
-    }
-
 private:
     // SIGKILL: for the simulator, as when the device is unplugged, the link is left behind.
     static void stop(std::unique_ptr<QProcess>& process)
