@@ -85,14 +85,6 @@ Station& startStation(WindowRig& rig, const ProgramConfig& program = ProgramConf
     return rig.station();
 }
 
-// Runs a timer's handler as its timeout would.
-void fire(Station& station, const char* timer)
-{
-    QTimer* t = station.findChild<QTimer*>(timer);
-    QVERIFY(t && t->isActive());
-    QMetaObject::invokeMethod(t, "timeout");
-}
-
 } // namespace
 
 // What each tick writes, and the station that times the ticks and keeps the day's energy.
@@ -327,10 +319,10 @@ private slots:
         for (int rawV : {605, 630, 615}) // 12.1, 12.6, 12.3 V
             rig.link()->feed(frameAt(rawV, 1));
         rig.clock.set(at(7, 23, 59, 30));
-        fire(s, "logTimer");
+        WindowRig::tick(s, "logTimer");
         QVERIFY(s.statusLine(Station::StatusSource::Logging).startsWith("Excel/2031_5_7.xls"));
         rig.clock.set(at(8, 0, 0, 30));
-        fire(s, "logTimer");
+        WindowRig::tick(s, "logTimer");
         QCOMPARE(rig.read("logs/2031_5_7.txt"),
                  QByteArray("<V>12.6</V><I>2.5</I><W>31.5</W><R>150</R><S>20</S><M>1</M>"
                             "<T>23:59</T>\r\n"));
@@ -404,7 +396,7 @@ private slots:
         for (int i = 0; i < steps.size(); ++i) {
             rig.clock.set(steps[i]);
             rig.link()->feed(frameAt(625, 0, i >= steps.size() - negative ? 462 : 562));
-            fire(s, "wattHourTimer");
+            WindowRig::tick(s, "wattHourTimer");
         }
         QCOMPARE(rig.read("logs/energy.txt"), midway);
         QVERIFY(midway.contains(' ' + NumberText(s.savedEnergy().producedKWh).toLatin1() + "\r\n"));
@@ -421,9 +413,9 @@ private slots:
         Station& s = startStation(rig);
         s.startLogging("10");
         rig.link()->feed(frameAt(625));
-        fire(s, "wattHourTimer");
+        WindowRig::tick(s, "wattHourTimer");
         QVERIFY(s.statusLine(Station::StatusSource::Energy).startsWith("logs/energy.txt: "));
-        fire(s, "logTimer");
+        WindowRig::tick(s, "logTimer");
         QVERIFY(rig.read("logs/2010_3_7.txt").startsWith("<V>12.5</V>")); // the rig's clock
     }
 };

@@ -121,7 +121,7 @@ private slots:
         for (const Step& step : steps) {
             rig.clock.set(step.at);
             if (step.frame.isEmpty())
-                QMetaObject::invokeMethod(s.findChild<QTimer*>("wattHourTimer"), "timeout");
+                WindowRig::tick(s, "wattHourTimer");
             else
                 rig.link()->feed(step.frame);
         }
@@ -160,7 +160,7 @@ private slots:
         minute(2);
         minute(3);
         QVERIFY(s.statusLine(Station::StatusSource::Minutes).contains("(2 minutes kept"));
-        QMetaObject::invokeMethod(s.findChild<QTimer*>("logTimer"), "timeout");
+        WindowRig::tick(s, "logTimer");
         QVERIFY(rig.read("logs/2031_5_5.txt").startsWith("<V>12.5</V>"));
 
         QVERIFY(QDir(rig.path("logs/minutes.sqlite")).removeRecursively());

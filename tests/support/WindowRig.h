@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QVector>
 
 // A temporary program folder and test doubles for every seam, ready to build a window.
@@ -62,6 +64,21 @@ public:
     static void press(const QWidget& window, const QString& caption)
     {
         button(window, caption)->click();
+    }
+    // Runs the owner's timer through one real timeout now rather than after its interval; the
+    // code under test must have started it.
+    static void tick(const QObject& owner, const char* name)
+    {
+        auto* timer = owner.findChild<QTimer*>(name);
+        QVERIFY2(timer && timer->isActive(), name);
+        const int interval = timer->interval();
+        QSignalSpy fired(timer, &QTimer::timeout);
+        // The interval goes back in the timeout itself, so the short one fires only once.
+        const auto restore = QObject::connect(timer, &QTimer::timeout, timer,
+                                              [timer, interval] { timer->setInterval(interval); });
+        timer->setInterval(0);
+        QVERIFY2(fired.wait(5000), name);
+        QObject::disconnect(restore);
     }
     // The texts of a window's named labels or boxes, joined by '|'.
     static QString texts(const QWidget& window, const QList<const char*>& names)

@@ -182,7 +182,7 @@ private slots:
         for (const char* part : {"WSUnits", "settings.cfg", "Cannot open COM1"})
             QVERIFY2(d.statusText().contains(part), part);
         rig.link()->refuseOpen = false;
-        QMetaObject::invokeMethod(d.findChild<QTimer*>("PortRetry"), "timeout");
+        WindowRig::tick(d, "PortRetry");
         QVERIFY(rig.link()->isOpen() && !d.statusText().contains("COM1"));
 
         d.findChild<QLineEdit*>("BatteryVolts")->setText("51");

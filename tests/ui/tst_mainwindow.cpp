@@ -170,10 +170,10 @@ private slots:
         QVERIFY(logging(true));
 
         QVERIFY(QDir(rig.path("Excel")).removeRecursively());
-        QMetaObject::invokeMethod(rig.station().findChild<QTimer*>("logTimer"), "timeout");
+        WindowRig::tick(rig.station(), "logTimer");
         QCOMPARE(lamp->state(), Lamp::State::Error);
         QVERIFY(QDir(rig.path(".")).mkdir("Excel"));
-        QMetaObject::invokeMethod(rig.station().findChild<QTimer*>("logTimer"), "timeout");
+        WindowRig::tick(rig.station(), "logTimer");
         QCOMPARE(lamp->state(), Lamp::State::Red);
         QTRY_COMPARE_WITH_TIMEOUT(lamp->state(), Lamp::State::Normal, 1000);
         stop->click();
@@ -247,7 +247,7 @@ private slots:
         rig.link()->feed(frame); // 12.5 V x 2.5 A = 31.25 W
         const auto stepAt = [&](int m, int s) {
             at(m, s);
-            QMetaObject::invokeMethod(rig.station().findChild<QTimer*>("wattHourTimer"), "timeout");
+            WindowRig::tick(rig.station(), "wattHourTimer");
             return w.reading().WattHours * 720 / 31.25; // in steps of 5 s
         };
         at(0, 50);

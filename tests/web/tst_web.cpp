@@ -338,7 +338,7 @@ private slots:
         QCOMPARE(m_web->connectionCount(), HttpServer::MaxConnections);
         QVERIFY(m_rig.station().startLogging("10"));
         m_rig.link()->feed("[<V>650</V><I>562</I>]");
-        QMetaObject::invokeMethod(m_rig.station().findChild<QTimer*>("logTimer"), "timeout");
+        WindowRig::tick(m_rig.station(), "logTimer");
         QVERIFY(m_rig.read("logs/" + DayStamp(m_rig.clock.now().date()) + ".txt").startsWith("<V>13</V>"));
     }
 
