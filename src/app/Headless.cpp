@@ -1,6 +1,6 @@
 #include "Headless.h"
 
-#include "app/Outlets.h"
+#include "app/StationRun.h"
 #include "common/SystemClock.h"
 #include "device/QtSerialLink.h"
 #include "station/Station.h"
@@ -114,24 +114,22 @@ int runHeadless(int argc, char* argv[], const QString& programDir, const QString
         QObject::disconnect(*firstFrame);
     });
     say(QStringLiteral("Wendro %1 started in %2").arg(QStringLiteral(WENDRO_VERSION), programDir));
-    Outlets outlets;
-    if (const QString failure = outlets.startWeb(station, listen, say); !failure.isEmpty()) {
+    StationRun run(station, say);
+    if (const QString failure = run.startWeb(listen); !failure.isEmpty()) {
         say(failure);
         return 2;
     }
-    station.start();
+    run.startStation();
     if (!station.isLogging() && !station.startLogging(station.config().LogDelay)) {
         say(QStringLiteral("prog.cfg: LogDelay \"%1\" is not a number: cannot log. Set a number "
                            "of seconds from 10 to 600.")
                 .arg(station.config().LogDelay));
-        station.shutdown();
         return 2;
     }
     say(QStringLiteral("logging every %1 s").arg(station.loggingIntervalMs() / 1000.0));
-    outlets.startBroker(station, broker, say);
+    run.startBroker(broker);
     const int status = app.exec();
-    station.shutdown();
-    outlets.stopBroker();
+    run.stop();
     say(QStringLiteral("stopped"));
     return status;
 }

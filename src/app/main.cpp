@@ -1,6 +1,6 @@
 #include "app/Headless.h"
 #include "app/Options.h"
-#include "app/Outlets.h"
+#include "app/StationRun.h"
 #include "station/FolderLock.h"
 #include "ui/MainWindow.h"
 #include "ui/RealServices.h"
@@ -87,11 +87,13 @@ int main(int argc, char* argv[])
     const auto say = [](const QString& text) {
         std::fprintf(stderr, "wendro: %s\n", qPrintable(text));
     };
-    Outlets outlets;
+    StationRun run(station, say);
     // The desktop program goes on without the dashboard if it cannot listen.
-    station.setStatus(Station::StatusSource::WebServer,
-                      outlets.startWeb(station, options.listen, say));
-    outlets.startBroker(station, broker, say);
+    station.setStatus(Station::StatusSource::WebServer, run.startWeb(options.listen));
+    run.startStation();
+    run.startBroker(broker);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    run.stop();
+    return status;
 }

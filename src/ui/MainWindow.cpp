@@ -6,7 +6,6 @@
 #include "ui/ProgramSetup.h"
 #include "ui/StatusLine.h"
 
-#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -64,7 +63,6 @@ MainWindow::MainWindow(Station& station, AppServices services, QWidget* parent)
     m_delayBox->setText(m_station.config().LogDelay);
     m_status->setText(m_station.statusLines().join(QLatin1Char('\n')));
     m_status->setVisible(!m_station.statusLines().isEmpty());
-    m_station.start();
 }
 
 MainWindow::~MainWindow() = default;
@@ -279,8 +277,3 @@ QString MainWindow::statusText() const
     return m_status->text();
 }
 
-void MainWindow::closeEvent(QCloseEvent* event)
-{
-    m_station.shutdown();
-    event->accept();
-}

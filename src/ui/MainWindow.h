@@ -29,9 +29,6 @@ public:
     // Everything the status line shows now, one problem a line; empty when all is well.
     QString statusText() const;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void buildControls();
     void rebuildList();

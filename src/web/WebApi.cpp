@@ -79,6 +79,19 @@ DayQuery runQuery(const QString& date, const QUrlQuery& query, const QString& pr
     return q;
 }
 
+// A whole-number parameter from least to most, fallback when absent; nothing when it is not one.
+std::optional<int> wholeNumber(const QUrlQuery& query, const char* name, int fallback, int least,
+                               int most)
+{
+    if (!query.hasQueryItem(QLatin1String(name)))
+        return fallback;
+    bool ok = false;
+    const int value = query.queryItemValue(QLatin1String(name)).toInt(&ok);
+    if (!ok || value < least || value > most)
+        return std::nullopt;
+    return value;
+}
+
 QByteArray csvField(const QByteArray& text)
 {
     if (!text.contains(',') && !text.contains('"') && !text.contains('\n') && !text.contains('\r'))
@@ -182,17 +195,8 @@ HttpResponse WebApi::day(const QString& date, bool csv, const QUrlQuery& query) 
 
 HttpResponse WebApi::graph(const QString& date, const QUrlQuery& query) const
 {
-    const auto dimension = [&query](const char* name, int fallback) -> std::optional<int> {
-        if (!query.hasQueryItem(QLatin1String(name)))
-            return fallback;
-        bool ok = false;
-        const int value = query.queryItemValue(QLatin1String(name)).toInt(&ok);
-        if (!ok || value < 100 || value > 4096)
-            return std::nullopt;
-        return value;
-    };
-    const auto w = dimension("w", 960);
-    const auto h = dimension("h", 540);
+    const auto w = wholeNumber(query, "w", 960, 100, 4096);
+    const auto h = wholeNumber(query, "h", 540, 100, 4096);
     if (!w || !h)
         return HttpResponse::error(400, QStringLiteral("w and h are whole numbers of pixels "
                                                        "from 100 to 4096."));
@@ -264,13 +268,10 @@ QByteArray WebApi::pastDayTag(const QString& date, const QString& asked) const
 
 HttpResponse WebApi::energy(const QUrlQuery& query) const
 {
-    int days = 31;
-    if (query.hasQueryItem(QStringLiteral("days"))) {
-        bool ok = false;
-        days = query.queryItemValue(QStringLiteral("days")).toInt(&ok);
-        if (!ok || days < 1 || days > 3660)
-            return HttpResponse::error(400, QStringLiteral("days is a whole number from 1 to 3660."));
-    }
+    const std::optional<int> asked = wholeNumber(query, "days", 31, 1, 3660);
+    if (!asked)
+        return HttpResponse::error(400, QStringLiteral("days is a whole number from 1 to 3660."));
+    const int days = *asked;
     const QDate today = m_station.now().date();
     QMap<QDate, double> all = m_station.energyDays();
     if (!all.contains(today))
@@ -343,15 +344,11 @@ HttpResponse WebApi::range(const QUrlQuery& query, bool csv) const
         return HttpResponse::error(400, why);
     if (span->first.daysTo(span->second) >= 400)
         return HttpResponse::error(413, QStringLiteral("A range is at most 400 days."));
-    int count = 1000;
-    if (query.hasQueryItem(QStringLiteral("columns"))) {
-        bool ok = false;
-        count = query.queryItemValue(QStringLiteral("columns")).toInt(&ok);
-        if (!ok || count < 10 || count > 4000)
-            return HttpResponse::error(400, QStringLiteral("columns is a whole number from 10 to 4000."));
-    }
+    const std::optional<int> count = wholeNumber(query, "columns", 1000, 10, 4000);
+    if (!count)
+        return HttpResponse::error(400, QStringLiteral("columns is a whole number from 10 to 4000."));
     RangeColumns cutter(QDateTime(span->first, QTime(0, 0)).toSecsSinceEpoch(),
-                        QDateTime(span->second.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), count);
+                        QDateTime(span->second.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), *count);
     const QString problem =
         eachMinute(span->first, span->second,
                    MinuteStore::Watts | MinuteStore::Wind | MinuteStore::Volts | MinuteStore::Rpm,

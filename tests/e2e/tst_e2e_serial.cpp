@@ -67,6 +67,7 @@ private slots:
             {dir, &clock, [dir] { return std::make_unique<QtSerialLink>(dir); }}, &messages};
         Station station(services);
         MainWindow w(station, services);
+        station.start();
         QTRY_VERIFY_WITH_TIMEOUT(w.reading().Volts > 10, 5000);
         QVERIFY(w.reading().Volts < 16); // 50 counts per volt: a 12 V bank
 

@@ -97,11 +97,14 @@ public:
             m_station = std::make_unique<Station>(services());
         return *m_station;
     }
-    // The main window over station(), made on first use; it starts the station.
+    // The main window over station(), made on first use, and the station started after it,
+    // as the program does.
     MainWindow& mainWindow()
     {
-        if (!m_window)
+        if (!m_window) {
             m_window = std::make_unique<MainWindow>(station(), services());
+            station().start();
+        }
         return *m_window;
     }
 
