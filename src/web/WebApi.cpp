@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -101,10 +102,29 @@ QByteArray csvField(const QByteArray& text)
 
 } // namespace
 
-// The dashboard is built into the core library, which the linker would otherwise leave out.
+// The dashboard and its chart library are built into the core library, which the linker
+// would otherwise leave out.
 static void registerPages()
 {
     Q_INIT_RESOURCE(web);
+    Q_INIT_RESOURCE(uplot);
+}
+
+// A file built into the program: it changes only with the program, so the tag of its bytes
+// lets a browser keep it.
+static HttpResponse builtIn(const QString& resource, const QByteArray& type)
+{
+    static QHash<QString, HttpResponse> made;
+    auto found = made.constFind(resource);
+    if (found == made.constEnd()) {
+        QFile file(resource);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray body = file.readAll();
+        const QByteArray tag =
+            '"' + QCryptographicHash::hash(body, QCryptographicHash::Sha1).toHex().left(20) + '"';
+        found = made.insert(resource, HttpResponse{200, type, body, tag, {}});
+    }
+    return *found;
 }
 
 WebApi::WebApi(const Station& station) : m_station(station)
@@ -129,6 +149,12 @@ HttpResponse WebApi::handle(const HttpRequest& request) const
         return range(request.query, path.endsWith(QLatin1String(".csv")));
     if (path == QLatin1String("/page"))
         return page();
+    if (path == QLatin1String("/uplot.js"))
+        return builtIn(QStringLiteral(":/web/uplot.js"), "text/javascript; charset=utf-8");
+    if (path == QLatin1String("/uplot.css"))
+        return builtIn(QStringLiteral(":/web/uplot.css"), "text/css; charset=utf-8");
+    if (path == QLatin1String("/uplot-license.txt"))
+        return builtIn(QStringLiteral(":/web/uplot-license.txt"), "text/plain; charset=utf-8");
     static const QString dayPrefix = QStringLiteral("/api/day/");
     if (path.startsWith(dayPrefix)) {
         const QString date = path.mid(dayPrefix.size());

@@ -11,10 +11,10 @@
 
 class Station;
 
-// What the web server answers: the dashboard, the live reading, any day's records as JSON or
-// CSV, its graph as a PNG, the energy per day, and the page made from the template. It only
-// reads: no file is created or changed, and no part of a request becomes a path but a date
-// that passed the history query's checks.
+// What the web server answers: the dashboard with its chart library, the live reading, any
+// day's records as JSON or CSV, its graph as a PNG, the energy per day, and the page made from
+// the template. It only reads: no file is created or changed, and no part of a request becomes
+// a path but a date that passed the history query's checks.
 class WebApi
 {
 public:

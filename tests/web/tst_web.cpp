@@ -77,6 +77,12 @@ private slots:
         };
         const QByteArray yesterday = m_rig.clock.now().date().addDays(-1).toString(Qt::ISODate).toLatin1();
         row("dashboard", "/", 200, "<title>Wendro</title>", "text/html");
+        // The dashboard's chart library comes from the program itself: no internet needed.
+        row("dashboard's script", "/", 200, "<script src=\"/uplot.js\">", "text/html");
+        row("dashboard's style", "/", 200, "<link rel=\"stylesheet\" href=\"/uplot.css\">", "text/html");
+        row("uPlot", "/uplot.js", 200, "uPlot", "text/javascript");
+        row("uPlot style", "/uplot.css", 200, ".uplot", "text/css");
+        row("uPlot licence", "/uplot-license.txt", 200, "MIT License", "text/plain");
         row("day", "/api/day/2031-05-05?from=08:00&to=18:46", 200,
             "{\"date\":\"2031-05-05\",\"from\":\"08:00\",\"records\":[{\"amps\":-1,\"mode\":1,"
             "\"rpm\":0,\"time\":\"12:30\",\"volts\":12.5,\"watts\":-12.5,\"wind\":3.5},{\"amps\":0,"
