@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/MinuteAverages.h"
+#include "analysis/PowerCurve.h"
 
 #include <QDate>
 #include <QString>
@@ -37,6 +38,12 @@ public:
     QString write(const QVector<MinuteRow>& rows);
     // Rows from start to before end, in order.
     QVector<MinuteRow> rows(qint64 start, qint64 end, QString* error = nullptr) const;
+
+    // The power curve's bins summed by SQLite, from start to before end: the minutes with at
+    // least PowerCurve::MinFrames frames, the load off and a wind, grouped by the bin of
+    // their wind; those left out counted by cause. Returns why it failed, empty on success.
+    QString powerCurveSums(qint64 start, qint64 end, double width,
+                           QVector<PowerCurve::Sums>* bins, PowerCurve::LeftOut* leftOut) const;
 
 private:
     QString prepare(const QString& path);
