@@ -34,6 +34,8 @@ private:
     QVector<MinuteRow> minutes(const QDate& from, const QDate& to, QString* problem) const;
     // The validator of an answer about a day that is over; empty for today and later.
     QByteArray pastDayTag(const QString& date, const QString& asked) const;
+    // The measured power curve with its yearly energy, or its bin table as CSV.
+    HttpResponse powerCurve(const QUrlQuery& query, bool csv) const;
 
     const Station& m_station;
 };
