@@ -1,9 +1,11 @@
 // Prints what the minute record costs: a year of minutes written into logs/minutes.sqlite (its
 // size on disk), the time of one minute's write, one transaction each, as the station makes it
-// once a minute, and what reading the year back costs for the range and energy views.
+// once a minute, what reading the year back costs for the range and energy views, and the
+// power curve with its yearly energy over the year, summed by SQLite.
 #include "analysis/EnergyPeriods.h"
 #include "analysis/RangeColumns.h"
 #include "station/MinuteStore.h"
+#include "station/PowerCurveQuery.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -82,6 +84,20 @@ int main()
                                          QDate(2031, 12, 31), QTimeZone::systemTimeZone());
     const double monthsMs = read.nsecsElapsed() / 1e6;
     store.close();
+    // The power curve as /api/powercurve and --power-curve make it: its own read-only handle,
+    // the bins summed in SQL, the curve and the yearly energy; best and worst of five.
+    std::vector<double> curveMs;
+    PowerCurveQuery curve;
+    for (int i = 0; i < 5; ++i) {
+        read.start();
+        curve = PowerCurveQuery::run(dir.path(), QDate(2031, 1, 1), QDate(2031, 12, 31), 0.5);
+        curveMs.push_back(read.nsecsElapsed() / 1e6);
+    }
+    std::sort(curveMs.begin(), curveMs.end());
+    std::printf("power curve and yearly energy of a year (%d minutes used, %d left out, %lld bins): "
+                "%.0f ms, slowest of 5 %.0f ms (goal under 100 ms)\n",
+                curve.curve.minutesUsed, curve.curve.leftOut.loadOn,
+                static_cast<long long>(curve.curve.bins.size()), curveMs.front(), curveMs.back());
     std::printf("a year read back: %lld rows in %.0f ms; 1,000 columns %.0f ms (range goal under "
                 "150 ms in all); %lld months %.0f ms (goal under 150 ms with the read)\n",
                 static_cast<long long>(year.size()), readMs, cutMs,
