@@ -39,9 +39,9 @@ public:
     // Rows from start to before end, in order.
     QVector<MinuteRow> rows(qint64 start, qint64 end, QString* error = nullptr) const;
 
-    // The power curve's bins summed by SQLite, from start to before end: the minutes with at
-    // least PowerCurve::MinFrames frames, the load off and a wind, grouped by the bin of
-    // their wind; those left out counted by cause. Returns why it failed, empty on success.
+    // The power curve's bins summed inside SQLite in one pass, from start to before end: the
+    // minutes with at least PowerCurve::MinFrames frames, the load off and a wind, by the bin
+    // of their wind; those left out counted by cause. Returns why it failed, empty on success.
     QString powerCurveSums(qint64 start, qint64 end, double width,
                            QVector<PowerCurve::Sums>* bins, PowerCurve::LeftOut* leftOut) const;
 

@@ -19,13 +19,9 @@ void writeMinutes(const TempFolder& folder, const QStringList& minutes)
     qint64 start = QDateTime(QDate(2031, 5, 5), QTime(12, 0)).toSecsSinceEpoch();
     for (const QString& m : minutes) {
         const QStringList f = m.split(' ');
-        MinuteRow r;
-        r.start = start += 60;
+        MinuteRow r{start += 60, f[1].toInt(), f[2].toInt(), {}, {}, {}, 10};
         if (f[0] != "-")
             r.wind = f[0].toDouble();
-        r.frames = f[1].toInt();
-        r.loadFrames = f[2].toInt();
-        r.watts = 10;
         rows << r;
     }
     QVERIFY(store.write(rows).isEmpty());
@@ -44,7 +40,7 @@ QVector<Sums> bins(double from, double to, int minutes)
 }
 
 // The yearly energy written out afresh: Rayleigh probability of each stretch between two
-// points times the stretch's mean power, with a first point at zero power one width below.
+// points times the stretch's mean power, from zero power one width below; held to holdTo.
 double aepByHand(std::vector<std::pair<double, double>> curve, double width, double mean, double holdTo)
 {
     curve.insert(curve.begin(), {curve.front().first - width, 0.0});
@@ -54,10 +50,7 @@ double aepByHand(std::vector<std::pair<double, double>> curve, double width, dou
     for (size_t i = 1; i < curve.size(); ++i) {
         const double below = std::exp(-M_PI / 4 * std::pow(curve[i - 1].first / mean, 2));
         const double above = std::exp(-M_PI / 4 * std::pow(curve[i].first / mean, 2));
-        const double power = holdTo > 0 && i + 1 == curve.size()
-                                 ? curve[i].second
-                                 : (curve[i - 1].second + curve[i].second) / 2;
-        kwh += (below - above) * power * 8.76;
+        kwh += (below - above) * (curve[i - 1].second + curve[i].second) / 2 * 8.76;
     }
     return kwh;
 }
@@ -69,9 +62,9 @@ class TestPowerCurve : public QObject
     Q_OBJECT
 
 private slots:
-    // Minutes go into the bin of their wind (edges included below, excluded above, in SQL
-    // floating point), and those with the load on, too few frames or no wind are counted
-    // out, each under one cause.
+    // Minutes read from the database go into the bin of their wind (edges included below,
+    // excluded above, despite floating point), and those with the load on, too few frames or
+    // no wind are counted out, each under one cause.
     void binsFromTheMinuteRecord_data()
     {
         QTest::addColumn<double>("width");
