@@ -13,6 +13,9 @@ constexpr double ExtrapolateTo = 25; // m/s
 
 double rayleigh(double wind, double meanWind)
 {
+    // The first bin's lower end can fall below 0 m/s, where there is no probability.
+    if (wind <= 0)
+        return 0;
     const double ratio = wind / meanWind;
     return 1 - std::exp(-M_PI / 4 * ratio * ratio);
 }
