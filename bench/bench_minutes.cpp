@@ -1,9 +1,11 @@
 // Prints what the minute record costs: a year of minutes written into logs/minutes.sqlite (its
 // size on disk), the time of one minute's write, one transaction each, as the station makes it
-// once a minute, and what the dashboard's range and energy views of that year cost.
+// once a minute, what the dashboard's range and energy views of that year cost, and the
+// power curve with its yearly energy over the year, summed by SQLite.
 #include "common/SystemClock.h"
 #include "device/QtSerialLink.h"
 #include "station/MinuteStore.h"
+#include "station/PowerCurveQuery.h"
 #include "station/Station.h"
 #include "web/WebApi.h"
 
@@ -107,6 +109,21 @@ int main(int argc, char** argv)
     std::printf("/api/range, the year in 1,000 columns: %s, goal under 150 ms\n", qPrintable(year));
     std::printf("/api/range, one day in 1,440 columns: %s, goal under 20 ms\n", qPrintable(day));
     std::printf("/api/energy by month for the year: %s, goal under 150 ms\n", qPrintable(months));
+    // The power curve as /api/powercurve and --power-curve make it: its own read-only handle,
+    // the bins summed in SQL, the curve and the yearly energy; best and worst of five.
+    std::vector<double> curveMs;
+    QElapsedTimer read;
+    PowerCurveQuery curve;
+    for (int i = 0; i < 5; ++i) {
+        read.start();
+        curve = PowerCurveQuery::run(dir.path(), QDate(2031, 1, 1), QDate(2031, 12, 31), 0.5);
+        curveMs.push_back(read.nsecsElapsed() / 1e6);
+    }
+    std::sort(curveMs.begin(), curveMs.end());
+    std::printf("power curve and yearly energy of a year (%d minutes used, %d left out, %lld bins): "
+                "%.0f ms, slowest of 5 %.0f ms (goal under 100 ms)\n",
+                curve.curve.minutesUsed, curve.curve.leftOut.loadOn,
+                static_cast<long long>(curve.curve.bins.size()), curveMs.front(), curveMs.back());
     std::sort(ms.begin(), ms.end());
     qint64 bytes = 0;
     for (const QString& name : QDir(dir.filePath("logs")).entryList(QDir::Files))

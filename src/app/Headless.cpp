@@ -55,6 +55,8 @@ QString sourceName(Station::StatusSource source)
         return QStringLiteral("broker");
     case Station::StatusSource::Minutes:
         return QStringLiteral("minute record");
+    case Station::StatusSource::TurbineFile:
+        return QStringLiteral("turbine.cfg");
     }
     return {};
 }

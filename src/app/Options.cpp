@@ -29,6 +29,15 @@ Options Options::parse(const QStringList& arguments)
             o.help = true;
         else if (a == QLatin1String("--version"))
             o.version = true;
+        else if (a == QLatin1String("--power-curve")) {
+            if (i + 2 >= arguments.size())
+                o.error = QStringLiteral("--power-curve needs two dates, FROM and TO");
+            else {
+                o.powerCurve = true;
+                o.curveFrom = arguments[++i];
+                o.curveTo = arguments[++i];
+            }
+        }
         else if (value(QStringLiteral("--dir"), &o.dir) ||
                  value(QStringLiteral("--listen"), &o.listen))
             ;
@@ -53,6 +62,8 @@ Options Options::parse(const QStringList& arguments)
     else if (!o.station.isNull() && !BrokerSettings::isStationName(o.station))
         o.error = QStringLiteral("--station \"%1\": use only letters, digits, _ and -")
                       .arg(o.station);
+    else if (o.powerCurve && (o.headless || !o.listen.isEmpty() || !o.mqtt.isNull()))
+        o.error = QStringLiteral("--power-curve goes with --dir only");
     else if (o.mqtt.isEmpty() && !(o.mqttPasswordFile.isEmpty() && o.mqttCa.isEmpty()))
         o.error = QStringLiteral("--mqtt-password-file and --mqtt-ca need --mqtt");
     return o;
@@ -63,6 +74,7 @@ QString Options::usage()
     return QStringLiteral(
         "Usage: wendro [--headless] [--dir DIR] [--listen ADDRESS:PORT]\n"
         "              [--mqtt URL [--mqtt-password-file FILE] [--mqtt-ca FILE] [--station NAME]]\n"
+        "       wendro --power-curve FROM TO [--dir DIR]\n"
         "\n"
         "Logs a small wind plant from its logger device on a serial port.\n"
         "\n"
@@ -84,6 +96,9 @@ QString Options::usage()
         "  --station NAME\n"
         "               the name under wendro/ on the broker: letters, digits, _ and -\n"
         "               (default: the host name up to its first \".\")\n"
+        "  --power-curve FROM TO\n"
+        "               print the measured power curve and yearly energy of the days FROM\n"
+        "               to TO (YYYY-MM-DD) from the minute record, and end\n"
         "  --help       show this text\n"
         "  --version    show the version\n");
 }

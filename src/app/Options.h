@@ -17,6 +17,10 @@ struct Options
     QString mqttPasswordFile;
     QString mqttCa;
     QString station;
+    // --power-curve FROM TO: print the measured power curve and end.
+    bool powerCurve = false;
+    QString curveFrom;
+    QString curveTo;
     QString error; // set when the command line could not be read
 
     static Options parse(const QStringList& arguments);

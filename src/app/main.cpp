@@ -1,6 +1,7 @@
 #include "app/Headless.h"
 #include "app/Options.h"
 #include "app/StationRun.h"
+#include "app/PowerCurveCommand.h"
 #include "station/FolderLock.h"
 #include "ui/MainWindow.h"
 #include "ui/RealServices.h"
@@ -51,6 +52,11 @@ int main(int argc, char* argv[])
         std::printf("Wendro %s\n", WENDRO_VERSION);
         return 0;
     }
+    // Only reads: no lock, no window, no port.
+    if (options.powerCurve)
+        return runPowerCurve(options.dir.isEmpty() ? binaryFolder(argv[0])
+                                                   : QDir(options.dir).absolutePath(),
+                             options.curveFrom, options.curveTo);
     std::optional<BrokerSettings> broker;
     if (!options.mqtt.isNull()) {
         QString error;

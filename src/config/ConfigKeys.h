@@ -1,6 +1,6 @@
 #pragma once
 
-// File and key names of the two configuration files. Keys are case-sensitive; note the
+// File and key names of the configuration files. Keys are case-sensitive; note the
 // irregular capitals of "Savehtml" beside "SaveExcel", which older files depend on.
 namespace ConfigKeys {
 
@@ -21,5 +21,11 @@ inline constexpr char VoltOffset[] = "VoltOffset";
 inline constexpr char AmpDivider[] = "AmpDivider";
 inline constexpr char RPMDivider[] = "RPMDivider";
 inline constexpr char WSDivider[] = "WSDivider";
+
+// turbine.cfg: written by the owner, only ever read.
+inline constexpr char TurbineFile[] = "turbine.cfg";
+inline constexpr char RotorDiameter[] = "RotorDiameter";
+inline constexpr char AirDensity[] = "AirDensity";
+inline constexpr char MakerCurve[] = "MakerCurve";
 
 } // namespace ConfigKeys

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
+#include <map>
 #include <memory>
 #include <sqlite3.h>
 
@@ -239,4 +241,87 @@ QVector<MinuteRow> MinuteStore::rows(qint64 start, qint64 end, QString* error) c
     if (error && !problem.isEmpty())
         *error = problem;
     return found;
+}
+
+namespace {
+
+// What the power curve's aggregate gathers while SQLite steps through the minutes.
+struct CurveSums
+{
+    double width = PowerCurve::DefaultWidth;
+    std::map<int, PowerCurve::Sums> bins;
+    PowerCurve::LeftOut leftOut;
+};
+
+// curve_sums(wind, frames, load_frames, watts, rpm): each minute into its bin or its cause
+// for being left out. An aggregate of our own in one pass: GROUP BY sorts every minute first,
+// which measured three to four times slower over a year.
+void curveSumsStep(sqlite3_context* context, int, sqlite3_value** v)
+{
+    CurveSums& sums = *static_cast<CurveSums*>(sqlite3_user_data(context));
+    if (sqlite3_value_int(v[2]) > 0) {
+        ++sums.leftOut.loadOn;
+        return;
+    }
+    if (sqlite3_value_int(v[1]) < PowerCurve::MinFrames) {
+        ++sums.leftOut.fewFrames;
+        return;
+    }
+    const double wind = sqlite3_value_double(v[0]);
+    // No wind, or a negative mean from a negative divider: nothing to bin it by.
+    if (sqlite3_value_type(v[0]) == SQLITE_NULL || wind < 0) {
+        ++sums.leftOut.noWind;
+        return;
+    }
+    // The small addend keeps 4.75 in the 4.8 bin of width 0.1, where floating point
+    // division falls just below.
+    const int index = int(std::floor(wind / sums.width + 0.5 + 1e-9));
+    PowerCurve::Sums& bin = sums.bins[index];
+    const double watts = sqlite3_value_double(v[3]);
+    bin.index = index;
+    ++bin.minutes;
+    bin.wind += wind;
+    bin.watts += watts;
+    bin.wattsSquared += watts * watts;
+    bin.rpm += sqlite3_value_double(v[4]);
+}
+
+void curveSumsFinal(sqlite3_context* context)
+{
+    sqlite3_result_null(context);
+}
+
+} // namespace
+
+QString MinuteStore::powerCurveSums(qint64 start, qint64 end, double width,
+                                    QVector<PowerCurve::Sums>* bins,
+                                    PowerCurve::LeftOut* leftOut) const
+{
+    if (!m_db)
+        return QStringLiteral("%1 is not open").arg(m_path);
+    CurveSums sums;
+    sums.width = width;
+    // Registered on this handle for this query only: the sums live on this stack.
+    if (sqlite3_create_function_v2(m_db, "curve_sums", 5, SQLITE_UTF8, &sums, nullptr,
+                                   curveSumsStep, curveSumsFinal, nullptr) != SQLITE_OK)
+        return failure("read it");
+    Statement select = statement(m_db, "SELECT curve_sums(wind, frames, load_frames, watts, rpm) "
+                                       "FROM minutes WHERE start >= ? AND start < ?");
+    bool ok = false;
+    if (select) {
+        sqlite3_bind_int64(select.get(), 1, start);
+        sqlite3_bind_int64(select.get(), 2, end);
+        ok = sqlite3_step(select.get()) == SQLITE_ROW;
+    }
+    const QString problem = ok ? QString() : failure("read it");
+    select.reset();
+    sqlite3_create_function_v2(m_db, "curve_sums", 5, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    if (!ok)
+        return problem;
+    bins->clear();
+    for (const auto& [index, bin] : sums.bins)
+        bins->append(bin);
+    *leftOut = sums.leftOut;
+    return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/MinuteAverages.h"
+#include "analysis/PowerCurve.h"
 
 #include <QDate>
 #include <QString>
@@ -57,6 +58,12 @@ public:
     QString each(qint64 start, qint64 end, unsigned fields,
                  const std::function<void(const MinuteRow&)>& visit) const;
     QVector<MinuteRow> rows(qint64 start, qint64 end, QString* error = nullptr) const;
+
+    // The power curve's bins summed inside SQLite in one pass, from start to before end: the
+    // minutes with at least PowerCurve::MinFrames frames, the load off and a wind, by the bin
+    // of their wind; those left out counted by cause. Returns why it failed, empty on success.
+    QString powerCurveSums(qint64 start, qint64 end, double width,
+                           QVector<PowerCurve::Sums>* bins, PowerCurve::LeftOut* leftOut) const;
 
 private:
     QString prepare(const QString& path);

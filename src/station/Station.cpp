@@ -2,9 +2,11 @@
 
 #include "config/CalibrationSettings.h"
 #include "config/ConfigFile.h"
+#include "config/TurbineConfig.h"
 #include "logging/LogRecord.h"
 #include "logging/LogWriter.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 Station::Station(StationServices services, QObject* parent)
@@ -103,6 +105,7 @@ void Station::loadConfiguration()
     };
     setStatus(StatusSource::ProgramFile, said(programReport));
     setStatus(StatusSource::CalibrationFile, said(calibrationReport));
+    checkTurbineFile();
     emit configurationLoaded();
 }
 
@@ -196,6 +199,7 @@ void Station::wattHourStep()
     m_live.wattHourStep(now);
     m_minutes.tick(now);
     setStatus(StatusSource::Minutes, m_minutes.status());
+    checkTurbineFile();
     if (m_energy.set(today, r.WattHours))
         m_energyChanged = true;
     // A plant that never produced keeps the two-column lines it had.
@@ -240,4 +244,16 @@ void Station::setStatus(StatusSource source, const QString& text)
     else
         m_status.insert(source, text);
     emit statusChanged(source, text);
+}
+
+void Station::checkTurbineFile()
+{
+    const QFileInfo file(TurbineConfig::path(m_services.programDir));
+    const QString stamp = file.exists() ? QStringLiteral("%1 %2").arg(file.size()).arg(
+                                              file.lastModified().toMSecsSinceEpoch())
+                                        : QString();
+    if (stamp == m_turbineFileStamp)
+        return;
+    m_turbineFileStamp = stamp;
+    setStatus(StatusSource::TurbineFile, TurbineConfig::load(m_services.programDir).problem());
 }

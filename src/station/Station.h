@@ -34,7 +34,8 @@ public:
         Energy,
         WebServer,
         Broker,
-        Minutes
+        Minutes,
+        TurbineFile
     };
 
     static constexpr int PortRetryMs = PortKeeper::RetryMs;
@@ -115,6 +116,9 @@ private:
     void writeLogRecord();
     void wattHourStep();
     void saveEnergy();
+    // turbine.cfg is the owner's to edit at any time: read again when it changes, and a key
+    // that cannot be used named on the status line.
+    void checkTurbineFile();
 
     StationServices m_services;
     ProgramConfig m_config;
@@ -132,6 +136,7 @@ private:
     SavedEnergy m_saved;
     QMap<StatusSource, QString> m_status;
     bool m_started = false;
+    QString m_turbineFileStamp;
 
     QTimer m_logTimer;
     QTimer m_wattHourTimer;

@@ -6,8 +6,11 @@
 #include "logging/WebPagePublisher.h"
 #include "analysis/EnergyPeriods.h"
 #include "analysis/RangeColumns.h"
+#include "common/NumberParse.h"
+#include "common/Rounding.h"
 #include "station/LiveJson.h"
 #include "station/MinuteStore.h"
+#include "station/PowerCurveQuery.h"
 #include "station/Station.h"
 
 #include <QBuffer>
@@ -100,6 +103,75 @@ QByteArray csvField(const QByteArray& text)
     return '"' + QByteArray(text).replace("\"", "\"\"") + '"';
 }
 
+QByteArray rounded(double value, int decimals)
+{
+    return LiveJson::number(roundHalfEven(value, decimals));
+}
+
+QByteArray optionalNumber(const std::optional<double>& value, int decimals)
+{
+    return value ? rounded(*value, decimals) : QByteArray();
+}
+
+QByteArray powerCurveCsv(const PowerCurveQuery& q)
+{
+    QByteArray out = "centre,wind,watts,minutes,sd,se,rpm,cp,tsr,complete\r\n";
+    for (const PowerCurve::Bin& b : q.curve.bins)
+        out += rounded(b.centre, 6) + ',' + rounded(b.wind, 3) + ',' + rounded(b.watts, 2) + ',' +
+               QByteArray::number(b.minutes) + ',' + rounded(b.sd, 2) + ',' + rounded(b.se, 3) +
+               ',' + rounded(b.rpm, 1) + ',' + optionalNumber(b.cp, 3) + ',' +
+               optionalNumber(b.tsr, 2) + ',' + (b.complete ? "1" : "0") + "\r\n";
+    return out;
+}
+
+QByteArray powerCurveJson(const PowerCurveQuery& q)
+{
+    const PowerCurve& c = q.curve;
+    QByteArray out = "{\"from\":\"" + q.from.toString(Qt::ISODate).toLatin1() + "\",\"to\":\"" +
+                     q.to.toString(Qt::ISODate).toLatin1() +
+                     "\",\"bin_width\":" + rounded(c.width, 6) +
+                     ",\"minutes_used\":" + QByteArray::number(c.minutesUsed) +
+                     ",\"left_out\":{\"load_on\":" + QByteArray::number(c.leftOut.loadOn) +
+                     ",\"few_frames\":" + QByteArray::number(c.leftOut.fewFrames) +
+                     ",\"no_wind\":" + QByteArray::number(c.leftOut.noWind) +
+                     "},\"complete\":" + (c.complete ? "true" : "false") +
+                     ",\"complete_up_to\":" + rounded(c.completeUpTo, 6) + ",\"bins\":[";
+    for (int i = 0; i < c.bins.size(); ++i) {
+        const PowerCurve::Bin& b = c.bins[i];
+        out += (i ? ",{" : "{") + QByteArray("\"centre\":") + rounded(b.centre, 6) +
+               ",\"wind\":" + rounded(b.wind, 3) + ",\"watts\":" + rounded(b.watts, 2) +
+               ",\"minutes\":" + QByteArray::number(b.minutes) + ",\"sd\":" + rounded(b.sd, 2) +
+               ",\"se\":" + rounded(b.se, 3) + ",\"rpm\":" + rounded(b.rpm, 1);
+        if (b.cp)
+            out += ",\"cp\":" + rounded(*b.cp, 3) + ",\"tsr\":" + rounded(*b.tsr, 2);
+        out += ",\"complete\":" + QByteArray(b.complete ? "true" : "false") + '}';
+    }
+    out += "],\"aep\":[";
+    for (int i = 0; i < q.aep.size(); ++i) {
+        const PowerCurve::Aep& a = q.aep[i];
+        out += (i ? ",{" : "{") + QByteArray("\"mean_wind\":") + QByteArray::number(a.meanWind) +
+               ",\"measured_kwh\":" + rounded(a.measuredKwh, 1) +
+               ",\"extrapolated_kwh\":" + rounded(a.extrapolatedKwh, 1);
+        if (a.makerKwh)
+            out += ",\"maker_kwh\":" + rounded(*a.makerKwh, 1);
+        if (a.ratio)
+            out += ",\"ratio\":" + rounded(*a.ratio, 3);
+        out += '}';
+    }
+    out += ']';
+    if (!q.turbine.makerCurve.isEmpty()) {
+        out += ",\"maker\":[";
+        for (int i = 0; i < q.turbine.makerCurve.size(); ++i) {
+            const QPointF& p = q.turbine.makerCurve[i];
+            out += (i ? ",[" : "[") + LiveJson::number(p.x()) + ',' + LiveJson::number(p.y()) + ']';
+        }
+        out += ']';
+    }
+    if (const QString problem = q.turbine.problem(); !problem.isEmpty())
+        out += ",\"warnings\":[" + LiveJson::string(problem) + ']';
+    return out + '}';
+}
+
 } // namespace
 
 // The dashboard and its chart library are built into the core library, which the linker
@@ -155,6 +227,8 @@ HttpResponse WebApi::handle(const HttpRequest& request) const
         return builtIn(QStringLiteral(":/web/uplot.css"), "text/css; charset=utf-8");
     if (path == QLatin1String("/uplot-license.txt"))
         return builtIn(QStringLiteral(":/web/uplot-license.txt"), "text/plain; charset=utf-8");
+    if (path == QLatin1String("/api/powercurve") || path == QLatin1String("/api/powercurve.csv"))
+        return powerCurve(request.query, path.endsWith(QLatin1String(".csv")));
     static const QString dayPrefix = QStringLiteral("/api/day/");
     if (path.startsWith(dayPrefix)) {
         const QString date = path.mid(dayPrefix.size());
@@ -451,4 +525,32 @@ HttpResponse WebApi::energyByPeriod(const QUrlQuery& query) const
         out += '}';
     }
     return HttpResponse::json(out + "]}");
+}
+
+HttpResponse WebApi::powerCurve(const QUrlQuery& query, bool csv) const
+{
+    QString why;
+    const auto span = dateSpan(query, &why);
+    if (!span)
+        return HttpResponse::error(400, why);
+    if (span->first.daysTo(span->second) >= 400)
+        return HttpResponse::error(413, QStringLiteral("A range is at most 400 days."));
+    double width = PowerCurve::DefaultWidth;
+    if (query.hasQueryItem(QStringLiteral("bin"))) {
+        const auto asked = parseNumber(query.queryItemValue(QStringLiteral("bin")));
+        if (!asked || !PowerCurve::validWidth(*asked))
+            return HttpResponse::error(400, QStringLiteral("bin is a width in m/s from 0.1 to 2."));
+        width = *asked;
+    }
+    // A year of minutes is summed on a worker, away from the frames.
+    HttpResponse response;
+    response.work = [dir = m_station.programDir(), span = *span, width, csv] {
+        const PowerCurveQuery q = PowerCurveQuery::run(dir, span.first, span.second, width);
+        if (!q.problem.isEmpty())
+            return HttpResponse::error(500, q.problem);
+        if (csv)
+            return HttpResponse{200, "text/csv; charset=utf-8", powerCurveCsv(q), {}, {}};
+        return HttpResponse::json(powerCurveJson(q));
+    };
+    return response;
 }

@@ -37,6 +37,8 @@ private:
                        const std::function<void(const MinuteRow&)>& visit) const;
     // The validator of an answer about a day that is over; empty for today and later.
     QByteArray pastDayTag(const QString& date, const QString& asked) const;
+    // The measured power curve with its yearly energy, or its bin table as CSV.
+    HttpResponse powerCurve(const QUrlQuery& query, bool csv) const;
 
     const Station& m_station;
 };

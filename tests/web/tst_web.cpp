@@ -123,6 +123,16 @@ private slots:
             "{\"by\":\"month\",\"periods\":[{\"start\":\"2031-05-01\",\"produced_wh\":1},"
             "{\"start\":\"2031-06-01\",\"produced_wh\":0}]}");
         row("energy by week", "/api/energy?by=week&from=2031-05-01&to=2031-06-30", 400, "day, month or year");
+        // Those three minutes as a power curve: one a bin, far from complete.
+        row("power curve", "/api/powercurve?from=2031-05-05&to=2031-05-05", 200,
+            "\"bin_width\":0.5,\"minutes_used\":3,\"left_out\":{\"load_on\":0,\"few_frames\":0,"
+            "\"no_wind\":0},\"complete\":false,\"complete_up_to\":5,\"bins\":[{\"centre\":3,\"wind\":3,"
+            "\"watts\":10,\"minutes\":1,\"sd\":0,\"se\":0,\"rpm\":100,\"complete\":false},");
+        row("power curve as CSV", "/api/powercurve.csv?from=2031-05-05&to=2031-05-05&bin=1", 200,
+            "\r\n4,4,30,1,0,0,300,,,0\r\n5,5,20,1,0,0,200,,,0\r\n", "text/csv");
+        row("power curve too long", "/api/powercurve?from=2030-01-01&to=2031-02-05", 413, "at most 400 days");
+        row("power curve bin 2.5", "/api/powercurve?from=2031-05-05&to=2031-05-05&bin=2.5", 400, "0.1 to 2");
+        row("power curve bad date", "/api/powercurve?from=2031-05-05&to=2031-5-32", 400, "YYYY-MM-DD");
         row("unknown", "/etc/passwd", 404, "no page");
     }
     void routes()
@@ -137,6 +147,26 @@ private slots:
         QCOMPARE(r.header("Content-Type"), type + "; charset=utf-8");
         QVERIFY2(r.body.contains(body), r.body.left(300).constData());
         QCOMPARE(QDir(m_rig.path(".")).entryList(QDir::AllEntries, QDir::Name), before);
+    }
+
+    // turbine.cfg is read at every request, as the owner edits it: a key that is not numbers
+    // is a warning in the answer and on the status line, the rest still used.
+    void turbineFileFollowed()
+    {
+        const QByteArray curve = "/api/powercurve?from=2031-05-05&to=2031-05-05";
+        m_rig.write("turbine.cfg", "<RotorDiameter>2</RotorDiameter><MakerCurve>3:0 4</MakerCurve>");
+        QByteArray body = get(m_port, curve).body;
+        QVERIFY2(body.contains("\"rpm\":100,\"cp\":0.192,\"tsr\":3.49,") &&
+                     body.contains("\"warnings\":[\"turbine.cfg: left out, not read as numbers: MakerCurve"),
+                 body.constData());
+        QMetaObject::invokeMethod(m_rig.station().findChild<QTimer*>("wattHourTimer"), "timeout");
+        QVERIFY(m_rig.station().statusLine(Station::StatusSource::TurbineFile).contains("MakerCurve"));
+        m_rig.write("turbine.cfg", "<MakerCurve>3:0 4:60 5:60</MakerCurve>");
+        body = get(m_port, curve).body;
+        QVERIFY2(body.contains("\"maker\":[[3,0],[4,60],[5,60]]") && !body.contains("warnings") &&
+                     !body.contains("\"cp\"") && body.contains("\"ratio\":"),
+                 body.constData());
+        QFile::remove(m_rig.path("turbine.cfg"));
     }
 
     // The live reading with every field, the graph as a PNG of the size asked for, and the

@@ -1,0 +1,247 @@
+#include "PlantModel.h"
+#include "station/MinuteStore.h"
+#include "station/PowerCurveQuery.h"
+#include "support/WindowRig.h"
+
+#include <QtTest>
+#include <cmath>
+
+namespace {
+
+using Sums = PowerCurve::Sums;
+
+// Minute rows "wind frames load_frames" ("-" for no wind) on 2031-05-05 from noon, 10 W each.
+void writeMinutes(const TempFolder& folder, const QStringList& minutes)
+{
+    MinuteStore store;
+    QVERIFY(store.open(folder.path(MinuteStore::FileName), QDate()).isEmpty());
+    QVector<MinuteRow> rows;
+    qint64 start = QDateTime(QDate(2031, 5, 5), QTime(12, 0)).toSecsSinceEpoch();
+    for (const QString& m : minutes) {
+        const QStringList f = m.split(' ');
+        MinuteRow r{start += 60, f[1].toInt(), f[2].toInt(), {}, {}, {}, 10};
+        if (f[0] != "-")
+            r.wind = f[0].toDouble();
+        rows << r;
+    }
+    QVERIFY(store.write(rows).isEmpty());
+}
+
+// Bins at the given centres of 0.5 m/s, each with `minutes` minutes at its centre and the
+// power of a cubic curve.
+QVector<Sums> bins(double from, double to, int minutes)
+{
+    QVector<Sums> sums;
+    for (double c = from; c <= to + 1e-9; c += 0.5) {
+        const double p = std::max(0.0, 0.2 * c * c * c - 5);
+        sums << Sums{int(std::lround(c * 2)), minutes, c * minutes, p * minutes, p * p * minutes, 0};
+    }
+    return sums;
+}
+
+// The yearly energy written out afresh: Rayleigh probability of each stretch between two
+// points times the stretch's mean power, from zero power one width below; held to holdTo.
+double aepByHand(std::vector<std::pair<double, double>> curve, double width, double mean, double holdTo)
+{
+    curve.insert(curve.begin(), {curve.front().first - width, 0.0});
+    if (holdTo > 0)
+        curve.push_back({holdTo, curve.back().second});
+    double kwh = 0;
+    for (size_t i = 1; i < curve.size(); ++i) {
+        const double below = std::exp(-M_PI / 4 * std::pow(curve[i - 1].first / mean, 2));
+        const double above = std::exp(-M_PI / 4 * std::pow(curve[i].first / mean, 2));
+        kwh += (below - above) * (curve[i - 1].second + curve[i].second) / 2 * 8.76;
+    }
+    return kwh;
+}
+
+} // namespace
+
+class TestPowerCurve : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Minutes read from the database go into the bin of their wind (edges included below,
+    // excluded above, despite floating point), and those with the load on, too few frames or
+    // no wind are counted out, each under one cause.
+    void binsFromTheMinuteRecord_data()
+    {
+        QTest::addColumn<double>("width");
+        QTest::addColumn<QStringList>("minutes");
+        QTest::addColumn<QString>("found"); // "centre×minutes ..., load few nowind"
+        QTest::newRow("edges") << 0.5 << QStringList{"4.75 10 0", "5.2499 12 0", "5.25 60 0"}
+                               << "5×2 5.5×1, 0 0 0";
+        QTest::newRow("edge at 0.1") << 0.1 << QStringList{"4.75 10 0", "4.8499 10 0"}
+                                     << "4.8×2, 0 0 0";
+        QTest::newRow("left out") << 0.5
+                                  << QStringList{"6 60 1", "6 9 0", "- 60 0", "6 9 3", "6 10 0"}
+                                  << "6×1, 2 1 1";
+    }
+    void binsFromTheMinuteRecord()
+    {
+        QFETCH(double, width);
+        QFETCH(QStringList, minutes);
+        QFETCH(QString, found);
+        TempFolder folder;
+        QDir(folder.path(".")).mkdir("logs");
+        writeMinutes(folder, minutes);
+        // A day before and after hold nothing of it.
+        QCOMPARE(PowerCurveQuery::run(folder.path("."), QDate(2031, 5, 6), QDate(2031, 5, 6), width)
+                     .curve.bins.size(), 0);
+        const PowerCurveQuery q = PowerCurveQuery::run(folder.path("."), QDate(2031, 5, 5),
+                                                       QDate(2031, 5, 5), width);
+        QStringList got;
+        for (const PowerCurve::Bin& b : q.curve.bins)
+            got << QStringLiteral("%1×%2").arg(b.centre).arg(b.minutes);
+        const PowerCurve::LeftOut& l = q.curve.leftOut;
+        QCOMPARE(got.join(' ') + QStringLiteral(", %1 %2 %3").arg(l.loadOn).arg(l.fewFrames).arg(l.noWind),
+                 found);
+    }
+
+    // Mean, sample deviation and its error, Cp and tip speed ratio of one known bin.
+    void oneBin()
+    {
+        TurbineConfig turbine = TurbineConfig::parse("<RotorDiameter>2</RotorDiameter><AirDensity>1.2</AirDensity>");
+        // Three minutes at 4.9, 5.0 and 5.1 m/s making 10, 20 and 30 W at 300 RPM.
+        const PowerCurve c = PowerCurve::build({{10, 3, 15, 60, 1400, 900}}, {}, 0.5, turbine);
+        const PowerCurve::Bin& b = c.bins.at(0);
+        QCOMPARE(b.watts, 20.0);
+        QCOMPARE(b.sd, 10.0);
+        QVERIFY(std::abs(b.se - 10 / std::sqrt(3.0)) < 1e-9);
+        QVERIFY(std::abs(*b.cp - 20 / (0.5 * 1.2 * M_PI * 125)) < 1e-9);
+        QVERIFY(std::abs(*b.tsr - 2 * M_PI * 300 / 60 / 5) < 1e-9);
+        QVERIFY(!b.complete);
+        QVERIFY(!PowerCurve::build({{10, 3, 15, 60, 1400, 900}}, {}, 0.5, {}).bins.at(0).cp);
+    }
+
+    // Complete: every bin from the first with power to 14 m/s (or the highest wind) has 10
+    // minutes, and 60 hours were used.
+    void completeness_data()
+    {
+        QTest::addColumn<QVector<Sums>>("sums");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<double>("upTo");
+        QTest::newRow("all there") << bins(1, 16, 200) << true << 14.0;
+        QTest::newRow("short of 60 hours") << bins(1, 16, 110) << false << 14.0;
+        QTest::newRow("wind only to 12.5") << bins(1, 12.5, 300) << true << 12.5;
+        QVector<Sums> thin = bins(1, 16, 200);
+        thin[2].minutes = thin[30].minutes = 9; // below power and above 14: no matter
+        QTest::newRow("thin outside") << thin << true << 14.0;
+        thin[10].minutes = 9;
+        QTest::newRow("one bin of 9") << thin << false << 14.0;
+        QVector<Sums> gap = bins(1, 16, 200);
+        gap.remove(12);
+        QTest::newRow("a gap") << gap << false << 14.0;
+    }
+    void completeness()
+    {
+        QFETCH(QVector<Sums>, sums);
+        QFETCH(bool, complete);
+        QFETCH(double, upTo);
+        const PowerCurve c = PowerCurve::build(sums, {}, 0.5, {});
+        QCOMPARE(c.complete, complete);
+        QCOMPARE(c.completeUpTo, upTo);
+    }
+
+    // Yearly energy against the formula worked out independently, measured, held to 25 m/s
+    // and for a maker's curve twice the measured one.
+    void yearlyEnergy()
+    {
+        const std::vector<std::pair<double, double>> points{
+            {3.1, 2}, {3.9, 12}, {5.05, 30}, {6.2, 70}, {7.0, 110}, {8.4, 180}, {9.1, 230}};
+        QVector<Sums> sums;
+        QString maker = "0:0 "; // reaching past the points, so float error cannot fall outside
+        for (const auto& [v, p] : points) {
+            sums << Sums{int(std::lround(v / 0.5)), 20, v * 20, p * 20, p * p * 20, 0};
+            maker += QStringLiteral("%1:%2 ").arg(v).arg(2 * p);
+        }
+        const TurbineConfig turbine = TurbineConfig::parse("<MakerCurve>" + maker + "20:460</MakerCurve>");
+        const auto table = PowerCurve::build(sums, {}, 0.5, turbine).yearlyEnergies(turbine);
+        QCOMPARE(table.size(), 8);
+        for (const PowerCurve::Aep& a : table) {
+            const double measured = aepByHand(points, 0.5, a.meanWind, 0);
+            const double held = aepByHand(points, 0.5, a.meanWind, 25);
+            QVERIFY2(std::abs(a.measuredKwh / measured - 1) < 1e-3, qPrintable(QString::number(a.meanWind)));
+            QVERIFY2(std::abs(a.extrapolatedKwh / held - 1) < 1e-3, qPrintable(QString::number(a.meanWind)));
+            QVERIFY(std::abs(*a.ratio - 0.5) < 1e-3);
+        }
+    }
+
+    // turbine.cfg: missing is no keys; a key that is not numbers is named and left out while
+    // the others are used; the maker's curve is linear between its points and 0 outside.
+    void turbineFile_data()
+    {
+        QTest::addColumn<QString>("text"); // "-": no file
+        QTest::addColumn<QString>("read"); // diameter density points power-at-4.5
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("missing") << "-" << "- 1.225 0 0" << "";
+        QTest::newRow("whole") << "Turbine Settings\n<RotorDiameter>2.4</RotorDiameter>\n"
+                                  "<AirDensity>1.2</AirDensity>\n<MakerCurve>3:0 4:45 5:95</MakerCurve>"
+                               << "2.4 1.2 3 70" << "";
+        QTest::newRow("partial") << "<AirDensity> 1.1 </AirDensity>" << "- 1.1 0 0" << "";
+        QTest::newRow("damaged")
+            << "<RotorDiameter>2,4</RotorDiameter><AirDensity>0</AirDensity>"
+               "<MakerCurve>3:0 5:95 4:45</MakerCurve>"
+            << "- 1.225 0 0"
+            << "turbine.cfg: left out, not read as numbers: RotorDiameter (a positive number of "
+               "metres), AirDensity (a positive number of kg/m³), MakerCurve (m/s:W pairs, speeds rising)";
+        QTest::newRow("curve damaged, rest used")
+            << "<RotorDiameter>3</RotorDiameter><MakerCurve>3:0 4:x</MakerCurve>" << "3 1.225 0 0"
+            << "turbine.cfg: left out, not read as numbers: MakerCurve (m/s:W pairs, speeds rising)";
+    }
+    void turbineFile()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, read);
+        QFETCH(QString, problem);
+        TempFolder folder;
+        if (text != "-")
+            folder.write("turbine.cfg", text.toUtf8());
+        const TurbineConfig t = TurbineConfig::load(folder.path("."));
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4")
+                     .arg(t.rotorDiameter ? QString::number(*t.rotorDiameter) : "-")
+                     .arg(t.airDensity)
+                     .arg(t.makerCurve.size())
+                     .arg(t.makerPower(4.5)),
+                 read);
+        QCOMPARE(t.problem(), problem);
+    }
+
+    // The simulator's turbine, its frames through the real station into the minute record,
+    // gives back its own stated curve: within 5 % (or 1 W, about one count of the shunt) in
+    // every bin of 30 minutes or more, with the load's minutes left out.
+    void simulatorCurveRecovered()
+    {
+        WindowRig rig;
+        rig.writeConfig();
+        QDateTime now(QDate(2031, 3, 2), QTime(0, 0));
+        rig.clock.set(now);
+        Station& station = rig.station();
+        station.start();
+        PlantModel plant(3, 5.0);
+        for (int n = 0; n < 12 * 60 * 600; ++n) { // 600 hours, a frame every 5 s
+            rig.clock.set(now = now.addSecs(5));
+            rig.link()->feed(QByteArray::fromStdString(PlantModel::frameText(plant.step())));
+        }
+        station.shutdown();
+        const PowerCurveQuery q =
+            PowerCurveQuery::run(rig.path("."), QDate(2031, 3, 1), QDate(2031, 4, 30), 0.5);
+        QVERIFY(q.curve.leftOut.loadOn > 0);
+        int checked = 0;
+        for (const PowerCurve::Bin& b : q.curve.bins) {
+            if (b.minutes < 30)
+                continue;
+            const double stated = PlantModel::curveWatts(b.wind);
+            QVERIFY2(std::abs(b.watts - stated) <= std::max(0.05 * stated, 0.005 * PlantModel::RatedWatts),
+                     qPrintable(QStringLiteral("bin %1: %2 W at %3 m/s, stated %4 W")
+                                    .arg(b.centre).arg(b.watts).arg(b.wind).arg(stated)));
+            ++checked;
+        }
+        QVERIFY(checked >= 15);
+    }
+};
+
+QTEST_MAIN(TestPowerCurve)
+#include "tst_power_curve.moc"
+
