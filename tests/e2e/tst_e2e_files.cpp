@@ -49,6 +49,11 @@ private slots:
         row("ca unreadable", {"--mqtt", "mqtts://h", "--mqtt-ca", f}, 2,
             "no certificate OpenSSL can read");
         row("ca alone", {"--mqtt-ca", "x"}, 2, "need --mqtt");
+        row("power curve, one date", {"--power-curve", "2031-05-01"}, 2, "needs two dates");
+        row("power curve, bad date", {"--power-curve", "2031-5-1", "2031-05-31", "--dir", "DIR"}, 2,
+            "dates as YYYY-MM-DD");
+        row("power curve, no minutes", {"--power-curve", "2031-05-01", "2031-05-31", "--dir", "DIR"},
+            2, "no minutes to use from 2031-05-01 to 2031-05-31");
         // Two programs once appended to one daily log; the second now writes nothing.
         row("folder in use", {"--headless", "--dir", "DIR"}, 2,
             "Only one program may use a program folder");
