@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -84,24 +85,29 @@ int main(int argc, char** argv)
     Station station({programDir, &clock, [&] { return std::make_unique<QtSerialLink>(programDir); }});
     WebApi api(station);
     // Wall time, and this thread's processor time, which holds on a busy machine too.
+    const auto timed = [](const std::function<void()>& work) {
+        timespec before, after;
+        QElapsedTimer timer;
+        timer.start();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+        work();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+        const double wallMs = timer.nsecsElapsed() / 1e6;
+        const double cpuMs =
+            (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
+        return QStringLiteral("%1 ms (processor %2 ms)").arg(wallMs, 0, 'f', 1).arg(cpuMs, 0, 'f', 1);
+    };
     const auto answer = [&](const QString& path, const QString& query) {
         HttpRequest request;
         request.method = "GET";
         request.path = path;
         request.query = QUrlQuery(query);
-        timespec before, after;
-        QElapsedTimer timer;
-        timer.start();
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
-        const HttpResponse response = api.handle(request);
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
-        const double wallMs = timer.nsecsElapsed() / 1e6;
-        const double cpuMs =
-            (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
-        if (response.status != 200)
-            std::printf("bench_minutes: %s?%s answered %d\n", qPrintable(path), qPrintable(query),
-                        response.status);
-        return QStringLiteral("%1 ms (processor %2 ms)").arg(wallMs, 0, 'f', 1).arg(cpuMs, 0, 'f', 1);
+        return timed([&] {
+            const HttpResponse response = api.handle(request);
+            if (response.status != 200)
+                std::printf("bench_minutes: %s?%s answered %d\n", qPrintable(path),
+                            qPrintable(query), response.status);
+        });
     };
     const QString year = answer("/api/range", "from=2031-01-01&to=2031-12-31&columns=1000");
     const QString day = answer("/api/range", "from=2031-04-11&to=2031-04-11&columns=1440");
@@ -109,21 +115,15 @@ int main(int argc, char** argv)
     std::printf("/api/range, the year in 1,000 columns: %s, goal under 150 ms\n", qPrintable(year));
     std::printf("/api/range, one day in 1,440 columns: %s, goal under 20 ms\n", qPrintable(day));
     std::printf("/api/energy by month for the year: %s, goal under 150 ms\n", qPrintable(months));
-    // The power curve as /api/powercurve and --power-curve make it: its own read-only handle,
-    // the bins summed in SQL, the curve and the yearly energy; best and worst of five.
-    std::vector<double> curveMs;
-    QElapsedTimer read;
+    // The power curve as /api/powercurve (on its worker) and --power-curve make it.
     PowerCurveQuery curve;
-    for (int i = 0; i < 5; ++i) {
-        read.start();
+    const QString curveTime = timed([&] {
         curve = PowerCurveQuery::run(dir.path(), QDate(2031, 1, 1), QDate(2031, 12, 31), 0.5);
-        curveMs.push_back(read.nsecsElapsed() / 1e6);
-    }
-    std::sort(curveMs.begin(), curveMs.end());
-    std::printf("power curve and yearly energy of a year (%d minutes used, %d left out, %lld bins): "
-                "%.0f ms, slowest of 5 %.0f ms (goal under 100 ms)\n",
+    });
+    std::printf("power curve and yearly energy of a year (%d minutes used, %d left out, %lld "
+                "bins): %s, goal under 100 ms\n",
                 curve.curve.minutesUsed, curve.curve.leftOut.loadOn,
-                static_cast<long long>(curve.curve.bins.size()), curveMs.front(), curveMs.back());
+                static_cast<long long>(curve.curve.bins.size()), qPrintable(curveTime));
     std::sort(ms.begin(), ms.end());
     qint64 bytes = 0;
     for (const QString& name : QDir(dir.filePath("logs")).entryList(QDir::Files))

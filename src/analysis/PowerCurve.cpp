@@ -122,3 +122,38 @@ QVector<PowerCurve::Aep> PowerCurve::yearlyEnergies(const TurbineConfig& turbine
     }
     return table;
 }
+
+void PowerCurve::Tally::add(const MinuteRow& minute)
+{
+    if (minute.loadFrames > 0) {
+        ++leftOut.loadOn;
+        return;
+    }
+    if (minute.frames < MinFrames) {
+        ++leftOut.fewFrames;
+        return;
+    }
+    // No wind, or a negative mean from a negative divider: nothing to bin it by.
+    if (!minute.wind || *minute.wind < 0) {
+        ++leftOut.noWind;
+        return;
+    }
+    // The small addend keeps 4.75 in the 4.8 bin of width 0.1, where floating point
+    // division falls just below.
+    const int index = int(std::floor(*minute.wind / width + 0.5 + 1e-9));
+    Sums& bin = bins[index];
+    bin.index = index;
+    ++bin.minutes;
+    bin.wind += *minute.wind;
+    bin.watts += minute.watts;
+    bin.wattsSquared += minute.watts * minute.watts;
+    bin.rpm += minute.rpm;
+}
+
+QVector<PowerCurve::Sums> PowerCurve::Tally::sums() const
+{
+    QVector<Sums> all;
+    for (const auto& [index, bin] : bins)
+        all.append(bin);
+    return all;
+}

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "analysis/MinuteAverages.h"
 #include "config/TurbineConfig.h"
 
 #include <QVector>
+#include <map>
 #include <optional>
 
 // The measured power curve by the method of bins: minutes sorted by their mean wind into
@@ -35,6 +37,18 @@ struct PowerCurve
         int loadOn = 0;
         int fewFrames = 0;
         int noWind = 0;
+    };
+    // Minutes taken one at a time into their bins, or counted under their cause for being
+    // left out; a year of minutes is never held.
+    struct Tally
+    {
+        explicit Tally(double width) : width(width) {}
+        void add(const MinuteRow& minute);
+        QVector<Sums> sums() const;
+
+        double width;
+        std::map<int, Sums> bins;
+        LeftOut leftOut;
     };
     struct Bin
     {

@@ -1,9 +1,9 @@
 #include "MinuteStore.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cmath>
-#include <map>
 #include <memory>
 #include <sqlite3.h>
 
@@ -57,36 +57,56 @@ void bindOptional(sqlite3_stmt* s, int index, std::optional<double> value)
         sqlite3_bind_null(s, index);
 }
 
-std::optional<double> optionalColumn(sqlite3_stmt* s, int index)
+std::optional<double> optionalValue(sqlite3_value* v)
 {
-    if (sqlite3_column_type(s, index) == SQLITE_NULL)
+    if (sqlite3_value_type(v) == SQLITE_NULL)
         return std::nullopt;
-    return sqlite3_column_double(s, index);
+    return sqlite3_value_double(v);
 }
 
-MinuteRow rowOf(sqlite3_stmt* s, unsigned fields = MinuteStore::AllFields)
+// A row from the start and the fields' values, in the order of columnList(fields).
+MinuteRow rowOf(sqlite3_value** v, unsigned fields)
 {
     MinuteRow r;
-    r.start = sqlite3_column_int64(s, 0);
+    r.start = sqlite3_value_int64(v[0]);
     int column = 1;
     for (int bit = 0; bit < 10; ++bit) {
         if (!(fields & (1u << bit)))
             continue;
-        const int i = column++;
+        sqlite3_value* value = v[column++];
         switch (1u << bit) {
-        case MinuteStore::Frames: r.frames = sqlite3_column_int(s, i); break;
-        case MinuteStore::LoadFrames: r.loadFrames = sqlite3_column_int(s, i); break;
-        case MinuteStore::Wind: r.wind = optionalColumn(s, i); break;
-        case MinuteStore::WindMax: r.windMax = optionalColumn(s, i); break;
-        case MinuteStore::WindSd: r.windSd = optionalColumn(s, i); break;
-        case MinuteStore::Watts: r.watts = sqlite3_column_double(s, i); break;
-        case MinuteStore::WattsMax: r.wattsMax = sqlite3_column_double(s, i); break;
-        case MinuteStore::Volts: r.volts = sqlite3_column_double(s, i); break;
-        case MinuteStore::Amps: r.amps = sqlite3_column_double(s, i); break;
-        case MinuteStore::Rpm: r.rpm = sqlite3_column_double(s, i); break;
+        case MinuteStore::Frames: r.frames = sqlite3_value_int(value); break;
+        case MinuteStore::LoadFrames: r.loadFrames = sqlite3_value_int(value); break;
+        case MinuteStore::Wind: r.wind = optionalValue(value); break;
+        case MinuteStore::WindMax: r.windMax = optionalValue(value); break;
+        case MinuteStore::WindSd: r.windSd = optionalValue(value); break;
+        case MinuteStore::Watts: r.watts = sqlite3_value_double(value); break;
+        case MinuteStore::WattsMax: r.wattsMax = sqlite3_value_double(value); break;
+        case MinuteStore::Volts: r.volts = sqlite3_value_double(value); break;
+        case MinuteStore::Amps: r.amps = sqlite3_value_double(value); break;
+        case MinuteStore::Rpm: r.rpm = sqlite3_value_double(value); break;
         }
     }
     return r;
+}
+
+struct Visit
+{
+    unsigned fields;
+    const std::function<void(const MinuteRow&)>& visit;
+};
+
+// each_minute(start, fields...): hands each row to the visitor from inside SQLite's scan, an
+// aggregate of our own, which costs far less a row than stepping a statement row by row.
+void visitStep(sqlite3_context* context, int, sqlite3_value** v)
+{
+    const Visit& visit = *static_cast<const Visit*>(sqlite3_user_data(context));
+    visit.visit(rowOf(v, visit.fields));
+}
+
+void visitFinal(sqlite3_context* context)
+{
+    sqlite3_result_null(context);
 }
 
 bool damaged(int code)
@@ -194,8 +214,12 @@ QString MinuteStore::write(const QVector<MinuteRow>& rows)
             break;
         MinuteRow row = given;
         sqlite3_bind_int64(find.get(), 1, row.start);
-        if (sqlite3_step(find.get()) == SQLITE_ROW)
-            row = MinuteRow::combine(rowOf(find.get()), given);
+        if (sqlite3_step(find.get()) == SQLITE_ROW) {
+            sqlite3_value* found[11];
+            for (int i = 0; i < 11; ++i)
+                found[i] = sqlite3_column_value(find.get(), i);
+            row = MinuteRow::combine(rowOf(found, AllFields), given);
+        }
         sqlite3_reset(find.get());
         sqlite3_bind_int64(put.get(), 1, row.start);
         sqlite3_bind_int(put.get(), 2, row.frames);
@@ -221,16 +245,26 @@ QString MinuteStore::each(qint64 start, qint64 end, unsigned fields,
 {
     if (!m_db)
         return {};
-    Statement select = statement(
-        m_db, ("SELECT " + columnList(fields) + " FROM minutes WHERE start >= ? AND start < ? ORDER BY start").constData());
-    if (!select)
+    Visit context{fields, visit};
+    // Registered on this handle for this call only: the visitor lives on this stack. A scan
+    // of the table's key takes the minutes in order of their start.
+    if (sqlite3_create_function_v2(m_db, "each_minute", -1, SQLITE_UTF8, &context, nullptr,
+                                   visitStep, visitFinal, nullptr) != SQLITE_OK)
         return failure("read it");
-    sqlite3_bind_int64(select.get(), 1, start);
-    sqlite3_bind_int64(select.get(), 2, end);
-    int step;
-    while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
-        visit(rowOf(select.get(), fields));
-    return step == SQLITE_DONE ? QString() : failure("read it");
+    Statement select = statement(m_db, ("SELECT each_minute(" + columnList(fields) +
+                                        ") FROM minutes WHERE start >= ? AND start < ?")
+                                           .constData());
+    bool ok = false;
+    if (select) {
+        sqlite3_bind_int64(select.get(), 1, start);
+        sqlite3_bind_int64(select.get(), 2, end);
+        ok = sqlite3_step(select.get()) == SQLITE_ROW;
+    }
+    const QString problem = ok ? QString() : failure("read it");
+    select.reset();
+    sqlite3_create_function_v2(m_db, "each_minute", -1, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    return problem;
 }
 
 QVector<MinuteRow> MinuteStore::rows(qint64 start, qint64 end, QString* error) const
@@ -243,85 +277,16 @@ QVector<MinuteRow> MinuteStore::rows(qint64 start, qint64 end, QString* error) c
     return found;
 }
 
-namespace {
-
-// What the power curve's aggregate gathers while SQLite steps through the minutes.
-struct CurveSums
+QString MinuteStore::eachOfDays(const QString& programDir, const QDate& from, const QDate& to,
+                               unsigned fields,
+                               const std::function<void(const MinuteRow&)>& visit)
 {
-    double width = PowerCurve::DefaultWidth;
-    std::map<int, PowerCurve::Sums> bins;
-    PowerCurve::LeftOut leftOut;
-};
-
-// curve_sums(wind, frames, load_frames, watts, rpm): each minute into its bin or its cause
-// for being left out. An aggregate of our own in one pass: GROUP BY sorts every minute first,
-// which measured three to four times slower over a year.
-void curveSumsStep(sqlite3_context* context, int, sqlite3_value** v)
-{
-    CurveSums& sums = *static_cast<CurveSums*>(sqlite3_user_data(context));
-    if (sqlite3_value_int(v[2]) > 0) {
-        ++sums.leftOut.loadOn;
-        return;
-    }
-    if (sqlite3_value_int(v[1]) < PowerCurve::MinFrames) {
-        ++sums.leftOut.fewFrames;
-        return;
-    }
-    const double wind = sqlite3_value_double(v[0]);
-    // No wind, or a negative mean from a negative divider: nothing to bin it by.
-    if (sqlite3_value_type(v[0]) == SQLITE_NULL || wind < 0) {
-        ++sums.leftOut.noWind;
-        return;
-    }
-    // The small addend keeps 4.75 in the 4.8 bin of width 0.1, where floating point
-    // division falls just below.
-    const int index = int(std::floor(wind / sums.width + 0.5 + 1e-9));
-    PowerCurve::Sums& bin = sums.bins[index];
-    const double watts = sqlite3_value_double(v[3]);
-    bin.index = index;
-    ++bin.minutes;
-    bin.wind += wind;
-    bin.watts += watts;
-    bin.wattsSquared += watts * watts;
-    bin.rpm += sqlite3_value_double(v[4]);
-}
-
-void curveSumsFinal(sqlite3_context* context)
-{
-    sqlite3_result_null(context);
-}
-
-} // namespace
-
-QString MinuteStore::powerCurveSums(qint64 start, qint64 end, double width,
-                                    QVector<PowerCurve::Sums>* bins,
-                                    PowerCurve::LeftOut* leftOut) const
-{
-    if (!m_db)
-        return QStringLiteral("%1 is not open").arg(m_path);
-    CurveSums sums;
-    sums.width = width;
-    // Registered on this handle for this query only: the sums live on this stack.
-    if (sqlite3_create_function_v2(m_db, "curve_sums", 5, SQLITE_UTF8, &sums, nullptr,
-                                   curveSumsStep, curveSumsFinal, nullptr) != SQLITE_OK)
-        return failure("read it");
-    Statement select = statement(m_db, "SELECT curve_sums(wind, frames, load_frames, watts, rpm) "
-                                       "FROM minutes WHERE start >= ? AND start < ?");
-    bool ok = false;
-    if (select) {
-        sqlite3_bind_int64(select.get(), 1, start);
-        sqlite3_bind_int64(select.get(), 2, end);
-        ok = sqlite3_step(select.get()) == SQLITE_ROW;
-    }
-    const QString problem = ok ? QString() : failure("read it");
-    select.reset();
-    sqlite3_create_function_v2(m_db, "curve_sums", 5, SQLITE_UTF8, nullptr, nullptr, nullptr,
-                               nullptr, nullptr);
-    if (!ok)
+    const QString path = QDir(programDir).filePath(QString::fromLatin1(FileName));
+    if (!QFileInfo::exists(path))
+        return {};
+    MinuteStore store;
+    if (const QString problem = store.openToRead(path); !problem.isEmpty())
         return problem;
-    bins->clear();
-    for (const auto& [index, bin] : sums.bins)
-        bins->append(bin);
-    *leftOut = sums.leftOut;
-    return {};
+    return store.each(QDateTime(from, QTime(0, 0)).toSecsSinceEpoch(),
+                      QDateTime(to.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), fields, visit);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "analysis/MinuteAverages.h"
-#include "analysis/PowerCurve.h"
 
 #include <QDate>
 #include <QString>
@@ -59,11 +58,10 @@ public:
                  const std::function<void(const MinuteRow&)>& visit) const;
     QVector<MinuteRow> rows(qint64 start, qint64 end, QString* error = nullptr) const;
 
-    // The power curve's bins summed inside SQLite in one pass, from start to before end: the
-    // minutes with at least PowerCurve::MinFrames frames, the load off and a wind, by the bin
-    // of their wind; those left out counted by cause. Returns why it failed, empty on success.
-    QString powerCurveSums(qint64 start, qint64 end, double width,
-                           QVector<PowerCurve::Sums>* bins, PowerCurve::LeftOut* leftOut) const;
+    // The rows of whole local days, from midnight of from to the midnight after to, in the
+    // record of a program folder opened only to read; a folder with no record yet has no rows.
+    static QString eachOfDays(const QString& programDir, const QDate& from, const QDate& to,
+                              unsigned fields, const std::function<void(const MinuteRow&)>& visit);
 
 private:
     QString prepare(const QString& path);

@@ -8,7 +8,7 @@
 #include <QVector>
 
 // The measured power curve of a program folder over whole local days, from local midnight of
-// from to the midnight after to: the minute record read only, summed by SQLite, and
+// from to the midnight after to: the minute record read only, a minute at a time, and
 // turbine.cfg read afresh each time, since owners edit it while the service runs. Touches
 // nothing else, so the command line and a web worker can both run it.
 struct PowerCurveQuery

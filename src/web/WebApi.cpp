@@ -423,19 +423,6 @@ std::optional<std::pair<QDate, QDate>> WebApi::dateSpan(const QUrlQuery& query, 
     return std::make_pair(days[0], days[1]);
 }
 
-QString WebApi::eachMinute(const QDate& from, const QDate& to, unsigned fields,
-                          const std::function<void(const MinuteRow&)>& visit) const
-{
-    MinuteStore store;
-    const QString path = m_station.programDir() + QLatin1Char('/') + MinuteStore::FileName;
-    if (!QFileInfo::exists(path))
-        return {};
-    if (const QString problem = store.openToRead(path); !problem.isEmpty())
-        return problem;
-    return store.each(QDateTime(from, QTime(0, 0)).toSecsSinceEpoch(),
-                      QDateTime(to.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), fields, visit);
-}
-
 HttpResponse WebApi::range(const QUrlQuery& query, bool csv) const
 {
     QString why;
@@ -450,9 +437,10 @@ HttpResponse WebApi::range(const QUrlQuery& query, bool csv) const
     RangeColumns cutter(QDateTime(span->first, QTime(0, 0)).toSecsSinceEpoch(),
                         QDateTime(span->second.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), *count);
     const QString problem =
-        eachMinute(span->first, span->second,
-                   MinuteStore::Watts | MinuteStore::Wind | MinuteStore::Volts | MinuteStore::Rpm,
-                   [&](const MinuteRow& row) { cutter.add(row); });
+        MinuteStore::eachOfDays(m_station.programDir(), span->first, span->second,
+                                MinuteStore::Watts | MinuteStore::Wind | MinuteStore::Volts |
+                                    MinuteStore::Rpm,
+                                [&](const MinuteRow& row) { cutter.add(row); });
     if (!problem.isEmpty())
         return HttpResponse::error(500, problem);
     const QVector<RangeColumn> columns = cutter.columns();
@@ -509,8 +497,8 @@ HttpResponse WebApi::energyByPeriod(const QUrlQuery& query) const
     EnergyPeriods tally(EnergyPeriod::By(names.indexOf(by)), span->first, span->second,
                         QTimeZone::systemTimeZone());
     const QString problem =
-        eachMinute(span->first, span->second, MinuteStore::Watts,
-                   [&](const MinuteRow& row) { tally.add(row); });
+        MinuteStore::eachOfDays(m_station.programDir(), span->first, span->second,
+                                MinuteStore::Watts, [&](const MinuteRow& row) { tally.add(row); });
     if (!problem.isEmpty())
         return HttpResponse::error(500, problem);
     const auto periods = tally.periods(m_station.energyDays());

@@ -5,7 +5,6 @@
 
 #include <QDate>
 #include <QVector>
-#include <functional>
 #include <optional>
 #include <utility>
 
@@ -32,9 +31,6 @@ private:
     HttpResponse range(const QUrlQuery& query, bool csv) const;
     HttpResponse energyByPeriod(const QUrlQuery& query) const;
     std::optional<std::pair<QDate, QDate>> dateSpan(const QUrlQuery& query, QString* why) const;
-    // The minute record's rows of those days, handed to visit; returns why it cannot be read.
-    QString eachMinute(const QDate& from, const QDate& to, unsigned fields,
-                       const std::function<void(const MinuteRow&)>& visit) const;
     // The validator of an answer about a day that is over; empty for today and later.
     QByteArray pastDayTag(const QString& date, const QString& asked) const;
     // The measured power curve with its yearly energy, or its bin table as CSV.
