@@ -172,6 +172,82 @@ QByteArray powerCurveJson(const PowerCurveQuery& q)
     return out + '}';
 }
 
+HttpResponse rangeAnswer(const QString& dir, const WebApi::DaySpan& span, int count, bool csv)
+{
+    RangeColumns cutter(QDateTime(span.from, QTime(0, 0)).toSecsSinceEpoch(),
+                        QDateTime(span.to.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), count);
+    const QString problem =
+        MinuteStore::eachOfDays(dir, span.from, span.to,
+                                MinuteStore::Watts | MinuteStore::Wind | MinuteStore::Volts |
+                                    MinuteStore::Rpm,
+                                [&](const MinuteRow& row) { cutter.add(row); });
+    if (!problem.isEmpty())
+        return HttpResponse::error(500, problem);
+    const QVector<RangeColumn> columns = cutter.columns();
+    const auto spread = [](const RangeColumn::Spread& s, const char* sep) {
+        return LiveJson::number(s.min) + sep + LiveJson::number(s.mean) + sep + LiveJson::number(s.max);
+    };
+    QByteArray out;
+    if (csv) {
+        out = "start,minutes,watts_min,watts_mean,watts_max,wind_min,wind_mean,wind_max,volts_min,"
+              "volts_mean,volts_max,rpm_min,rpm_mean,rpm_max\r\n";
+        for (const RangeColumn& c : columns) {
+            out += QByteArray::number(c.start) + ',' + QByteArray::number(c.minutes);
+            if (c.minutes > 0)
+                out += ',' + spread(c.watts, ",") + ',' +
+                       (c.wind ? spread(*c.wind, ",") : QByteArray(",,")) + ',' +
+                       spread(c.volts, ",") + ',' + spread(c.rpm, ",");
+            else
+                out += ",,,,,,,,,,,,";
+            out += "\r\n";
+        }
+        return {200, "text/csv; charset=utf-8", out, {}, {}};
+    }
+    const auto object = [](const RangeColumn::Spread& s) {
+        return "{\"min\":" + LiveJson::number(s.min) + ",\"mean\":" + LiveJson::number(s.mean) +
+               ",\"max\":" + LiveJson::number(s.max) + '}';
+    };
+    out = "{\"from\":\"" + span.from.toString(Qt::ISODate).toLatin1() + "\",\"to\":\"" +
+          span.to.toString(Qt::ISODate).toLatin1() + "\",\"columns\":[";
+    for (int i = 0; i < columns.size(); ++i) {
+        const RangeColumn& c = columns[i];
+        out += (i ? ",{" : "{") + QByteArray("\"start\":") + QByteArray::number(c.start) +
+               ",\"minutes\":" + QByteArray::number(c.minutes);
+        if (c.minutes > 0) {
+            out += ",\"watts\":" + object(c.watts);
+            if (c.wind)
+                out += ",\"wind\":" + object(*c.wind);
+            out += ",\"volts\":" + object(c.volts) + ",\"rpm\":" + object(c.rpm);
+        }
+        out += '}';
+    }
+    return HttpResponse::json(out + "]}");
+}
+
+HttpResponse energyAnswer(const QString& dir, const WebApi::DaySpan& span, EnergyPeriod::By by,
+                          const QByteArray& byName, const QMap<QDate, double>& dayWattHours)
+{
+    EnergyPeriods tally(by, span.from, span.to,
+                        QTimeZone::systemTimeZone());
+    const QString problem =
+        MinuteStore::eachOfDays(dir, span.from, span.to,
+                                MinuteStore::Watts, [&](const MinuteRow& row) { tally.add(row); });
+    if (!problem.isEmpty())
+        return HttpResponse::error(500, problem);
+    const auto periods = tally.periods(dayWattHours);
+    QByteArray out = "{\"by\":\"" + byName + "\",\"periods\":[";
+    for (int i = 0; i < periods.size(); ++i) {
+        const EnergyPeriod& p = periods[i];
+        out += (i ? ",{" : "{") + QByteArray("\"start\":\"") +
+               p.start.toString(Qt::ISODate).toLatin1() +
+               "\",\"produced_wh\":" + LiveJson::number(p.producedWh);
+        if (p.dayWh)
+            out += ",\"day_wh\":" + LiveJson::number(*p.dayWh);
+        out += '}';
+    }
+    return HttpResponse::json(out + "]}");
+}
+
 } // namespace
 
 // The dashboard and its chart library are built into the core library, which the linker
@@ -402,7 +478,8 @@ HttpResponse WebApi::page() const
     return {200, "text/html; charset=utf-8", file.readAll(), {}, {}};
 }
 
-std::optional<std::pair<QDate, QDate>> WebApi::dateSpan(const QUrlQuery& query, QString* why) const
+std::optional<WebApi::DaySpan> WebApi::daySpan(const QUrlQuery& query, bool limited,
+                                               HttpResponse* refusal)
 {
     static const QRegularExpression form(
         QRegularExpression::anchoredPattern(QStringLiteral("\\d{4}-\\d{2}-\\d{2}")));
@@ -412,76 +489,36 @@ std::optional<std::pair<QDate, QDate>> WebApi::dateSpan(const QUrlQuery& query, 
         const QString text = query.queryItemValue(QLatin1String(names[i]));
         days[i] = form.match(text).hasMatch() ? QDate::fromString(text, Qt::ISODate) : QDate();
         if (!days[i].isValid()) {
-            *why = QStringLiteral("from and to are dates as YYYY-MM-DD.");
+            *refusal = HttpResponse::error(400, QStringLiteral("from and to are dates as YYYY-MM-DD."));
             return std::nullopt;
         }
     }
     if (days[0] > days[1]) {
-        *why = QStringLiteral("from is after to.");
+        *refusal = HttpResponse::error(400, QStringLiteral("from is after to."));
         return std::nullopt;
     }
-    return std::make_pair(days[0], days[1]);
+    if (limited && days[0].daysTo(days[1]) >= 400) {
+        *refusal = HttpResponse::error(413, QStringLiteral("A range is at most 400 days."));
+        return std::nullopt;
+    }
+    return DaySpan{days[0], days[1]};
 }
 
 HttpResponse WebApi::range(const QUrlQuery& query, bool csv) const
 {
-    QString why;
-    const auto span = dateSpan(query, &why);
+    HttpResponse refusal;
+    const auto span = daySpan(query, true, &refusal);
     if (!span)
-        return HttpResponse::error(400, why);
-    if (span->first.daysTo(span->second) >= 400)
-        return HttpResponse::error(413, QStringLiteral("A range is at most 400 days."));
+        return refusal;
     const std::optional<int> count = wholeNumber(query, "columns", 1000, 10, 4000);
     if (!count)
         return HttpResponse::error(400, QStringLiteral("columns is a whole number from 10 to 4000."));
-    RangeColumns cutter(QDateTime(span->first, QTime(0, 0)).toSecsSinceEpoch(),
-                        QDateTime(span->second.addDays(1), QTime(0, 0)).toSecsSinceEpoch(), *count);
-    const QString problem =
-        MinuteStore::eachOfDays(m_station.programDir(), span->first, span->second,
-                                MinuteStore::Watts | MinuteStore::Wind | MinuteStore::Volts |
-                                    MinuteStore::Rpm,
-                                [&](const MinuteRow& row) { cutter.add(row); });
-    if (!problem.isEmpty())
-        return HttpResponse::error(500, problem);
-    const QVector<RangeColumn> columns = cutter.columns();
-    const auto spread = [](const RangeColumn::Spread& s, const char* sep) {
-        return LiveJson::number(s.min) + sep + LiveJson::number(s.mean) + sep + LiveJson::number(s.max);
+    // A year of minutes is read on a worker, away from the frames.
+    HttpResponse response;
+    response.work = [dir = m_station.programDir(), span = *span, count = *count, csv] {
+        return rangeAnswer(dir, span, count, csv);
     };
-    QByteArray out;
-    if (csv) {
-        out = "start,minutes,watts_min,watts_mean,watts_max,wind_min,wind_mean,wind_max,volts_min,"
-              "volts_mean,volts_max,rpm_min,rpm_mean,rpm_max\r\n";
-        for (const RangeColumn& c : columns) {
-            out += QByteArray::number(c.start) + ',' + QByteArray::number(c.minutes);
-            if (c.minutes > 0)
-                out += ',' + spread(c.watts, ",") + ',' +
-                       (c.wind ? spread(*c.wind, ",") : QByteArray(",,")) + ',' +
-                       spread(c.volts, ",") + ',' + spread(c.rpm, ",");
-            else
-                out += ",,,,,,,,,,,,";
-            out += "\r\n";
-        }
-        return {200, "text/csv; charset=utf-8", out, {}, {}};
-    }
-    const auto object = [](const RangeColumn::Spread& s) {
-        return "{\"min\":" + LiveJson::number(s.min) + ",\"mean\":" + LiveJson::number(s.mean) +
-               ",\"max\":" + LiveJson::number(s.max) + '}';
-    };
-    out = "{\"from\":\"" + span->first.toString(Qt::ISODate).toLatin1() + "\",\"to\":\"" +
-          span->second.toString(Qt::ISODate).toLatin1() + "\",\"columns\":[";
-    for (int i = 0; i < columns.size(); ++i) {
-        const RangeColumn& c = columns[i];
-        out += (i ? ",{" : "{") + QByteArray("\"start\":") + QByteArray::number(c.start) +
-               ",\"minutes\":" + QByteArray::number(c.minutes);
-        if (c.minutes > 0) {
-            out += ",\"watts\":" + object(c.watts);
-            if (c.wind)
-                out += ",\"wind\":" + object(*c.wind);
-            out += ",\"volts\":" + object(c.volts) + ",\"rpm\":" + object(c.rpm);
-        }
-        out += '}';
-    }
-    return HttpResponse::json(out + "]}");
+    return response;
 }
 
 HttpResponse WebApi::energyByPeriod(const QUrlQuery& query) const
@@ -490,39 +527,25 @@ HttpResponse WebApi::energyByPeriod(const QUrlQuery& query) const
     const QStringList names{QStringLiteral("day"), QStringLiteral("month"), QStringLiteral("year")};
     if (!names.contains(by))
         return HttpResponse::error(400, QStringLiteral("by is day, month or year."));
-    QString why;
-    const auto span = dateSpan(query, &why);
+    HttpResponse refusal;
+    const auto span = daySpan(query, false, &refusal);
     if (!span)
-        return HttpResponse::error(400, why);
-    EnergyPeriods tally(EnergyPeriod::By(names.indexOf(by)), span->first, span->second,
-                        QTimeZone::systemTimeZone());
-    const QString problem =
-        MinuteStore::eachOfDays(m_station.programDir(), span->first, span->second,
-                                MinuteStore::Watts, [&](const MinuteRow& row) { tally.add(row); });
-    if (!problem.isEmpty())
-        return HttpResponse::error(500, problem);
-    const auto periods = tally.periods(m_station.energyDays());
-    QByteArray out = "{\"by\":\"" + by.toLatin1() + "\",\"periods\":[";
-    for (int i = 0; i < periods.size(); ++i) {
-        const EnergyPeriod& p = periods[i];
-        out += (i ? ",{" : "{") + QByteArray("\"start\":\"") +
-               p.start.toString(Qt::ISODate).toLatin1() +
-               "\",\"produced_wh\":" + LiveJson::number(p.producedWh);
-        if (p.dayWh)
-            out += ",\"day_wh\":" + LiveJson::number(*p.dayWh);
-        out += '}';
-    }
-    return HttpResponse::json(out + "]}");
+        return refusal;
+    HttpResponse response;
+    response.work = [dir = m_station.programDir(), span = *span,
+                     period = EnergyPeriod::By(names.indexOf(by)), name = by.toLatin1(),
+                     days = m_station.energyDays()] {
+        return energyAnswer(dir, span, period, name, days);
+    };
+    return response;
 }
 
 HttpResponse WebApi::powerCurve(const QUrlQuery& query, bool csv) const
 {
-    QString why;
-    const auto span = dateSpan(query, &why);
+    HttpResponse refusal;
+    const auto span = daySpan(query, true, &refusal);
     if (!span)
-        return HttpResponse::error(400, why);
-    if (span->first.daysTo(span->second) >= 400)
-        return HttpResponse::error(413, QStringLiteral("A range is at most 400 days."));
+        return refusal;
     double width = PowerCurve::DefaultWidth;
     if (query.hasQueryItem(QStringLiteral("bin"))) {
         const auto asked = parseNumber(query.queryItemValue(QStringLiteral("bin")));
@@ -533,7 +556,7 @@ HttpResponse WebApi::powerCurve(const QUrlQuery& query, bool csv) const
     // A year of minutes is summed on a worker, away from the frames.
     HttpResponse response;
     response.work = [dir = m_station.programDir(), span = *span, width, csv] {
-        const PowerCurveQuery q = PowerCurveQuery::run(dir, span.first, span.second, width);
+        const PowerCurveQuery q = PowerCurveQuery::run(dir, span.from, span.to, width);
         if (!q.problem.isEmpty())
             return HttpResponse::error(500, q.problem);
         if (csv)

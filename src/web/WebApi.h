@@ -6,7 +6,6 @@
 #include <QDate>
 #include <QVector>
 #include <optional>
-#include <utility>
 
 class Station;
 
@@ -21,6 +20,13 @@ public:
 
     HttpResponse handle(const HttpRequest& request) const;
 
+    // Whole local days, from midnight of from to the midnight after to.
+    struct DaySpan
+    {
+        QDate from;
+        QDate to;
+    };
+
 private:
     HttpResponse live() const;
     HttpResponse day(const QString& date, bool csv, const QUrlQuery& query) const;
@@ -30,7 +36,9 @@ private:
     // The minute record's views: columns over a range of days, energy per day, month or year.
     HttpResponse range(const QUrlQuery& query, bool csv) const;
     HttpResponse energyByPeriod(const QUrlQuery& query) const;
-    std::optional<std::pair<QDate, QDate>> dateSpan(const QUrlQuery& query, QString* why) const;
+    // The query's from and to; limited, at most 400 days. Else the answer that refuses them.
+    static std::optional<DaySpan> daySpan(const QUrlQuery& query, bool limited,
+                                          HttpResponse* refusal);
     // The validator of an answer about a day that is over; empty for today and later.
     QByteArray pastDayTag(const QString& date, const QString& asked) const;
     // The measured power curve with its yearly energy, or its bin table as CSV.
