@@ -283,8 +283,9 @@ WebApi::WebApi(const Station& station) : m_station(station)
 HttpResponse WebApi::handle(const HttpRequest& request) const
 {
     const QString& path = request.path;
-    if (path == QLatin1String("/")) {
-        QFile page(QStringLiteral(":/web/dashboard.html"));
+    if (path == QLatin1String("/") || path == QLatin1String("/turbine")) {
+        QFile page(path == QLatin1String("/") ? QStringLiteral(":/web/dashboard.html")
+                                              : QStringLiteral(":/web/turbine.html"));
         page.open(QIODevice::ReadOnly);
         return {200, "text/html; charset=utf-8", page.readAll(), {}, {}};
     }
