@@ -148,6 +148,18 @@ void PowerCurve::Tally::add(const MinuteRow& minute)
     bin.watts += minute.watts;
     bin.wattsSquared += minute.watts * minute.watts;
     bin.rpm += minute.rpm;
+    used.append({*minute.wind, minute.watts});
+}
+
+QVector<QPointF> PowerCurve::Tally::sample(int most) const
+{
+    const qsizetype step = (used.size() + most - 1) / most;
+    if (step <= 1)
+        return used;
+    QVector<QPointF> some;
+    for (qsizetype i = 0; i < used.size(); i += step)
+        some.append(used[i]);
+    return some;
 }
 
 QVector<PowerCurve::Sums> PowerCurve::Tally::sums() const

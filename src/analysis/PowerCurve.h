@@ -3,6 +3,7 @@
 #include "analysis/MinuteAverages.h"
 #include "config/TurbineConfig.h"
 
+#include <QPointF>
 #include <QVector>
 #include <map>
 #include <optional>
@@ -45,10 +46,14 @@ struct PowerCurve
         explicit Tally(double width) : width(width) {}
         void add(const MinuteRow& minute);
         QVector<Sums> sums() const;
+        // The minutes used, as (wind, watts): every one, or every n-th evenly when there are
+        // more than most, for a scatter a person can read.
+        QVector<QPointF> sample(int most) const;
 
         double width;
         std::map<int, Sums> bins;
         LeftOut leftOut;
+        QVector<QPointF> used;
     };
     struct Bin
     {

@@ -17,5 +17,6 @@ PowerCurveQuery PowerCurveQuery::run(const QString& programDir, const QDate& fro
         [&](const MinuteRow& minute) { tally.add(minute); });
     q.curve = PowerCurve::build(tally.sums(), tally.leftOut, width, q.turbine);
     q.aep = q.curve.yearlyEnergies(q.turbine);
+    q.points = tally.sample(ScatterPoints);
     return q;
 }

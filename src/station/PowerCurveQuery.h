@@ -18,6 +18,9 @@ struct PowerCurveQuery
     TurbineConfig turbine;
     PowerCurve curve;
     QVector<PowerCurve::Aep> aep;
+    // Minutes used, (wind, watts), at most ScatterPoints of them, spread over the span.
+    static constexpr int ScatterPoints = 2000;
+    QVector<QPointF> points;
     QString problem; // the minute record could not be read; empty when it could or is absent
 
     static PowerCurveQuery run(const QString& programDir, const QDate& from, const QDate& to,

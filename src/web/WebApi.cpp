@@ -167,6 +167,10 @@ QByteArray powerCurveJson(const PowerCurveQuery& q)
         }
         out += ']';
     }
+    out += ",\"points\":[";
+    for (int i = 0; i < q.points.size(); ++i)
+        out += (i ? ",[" : "[") + rounded(q.points[i].x(), 2) + ',' + rounded(q.points[i].y(), 1) + ']';
+    out += ']';
     if (const QString problem = q.turbine.problem(); !problem.isEmpty())
         out += ",\"warnings\":[" + LiveJson::string(problem) + ']';
     return out + '}';

@@ -130,6 +130,8 @@ private slots:
             "\"bin_width\":0.5,\"minutes_used\":3,\"left_out\":{\"load_on\":0,\"few_frames\":0,"
             "\"no_wind\":0},\"complete\":false,\"complete_up_to\":5,\"bins\":[{\"centre\":3,\"wind\":3,"
             "\"watts\":10,\"minutes\":1,\"sd\":0,\"se\":0,\"rpm\":100,\"complete\":false},");
+        row("power curve's minutes", "/api/powercurve?from=2031-05-05&to=2031-05-05", 200,
+            "\"points\":[[3,10],[5,20],[4,30]]");
         row("power curve as CSV", "/api/powercurve.csv?from=2031-05-05&to=2031-05-05&bin=1", 200,
             "\r\n4,4,30,1,0,0,300,,,0\r\n5,5,20,1,0,0,200,,,0\r\n", "text/csv");
         row("power curve too long", "/api/powercurve?from=2030-01-01&to=2031-02-05", 413, "at most 400 days");
