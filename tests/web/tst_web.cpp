@@ -163,7 +163,7 @@ private slots:
         QVERIFY2(body.contains("\"rpm\":100,\"cp\":0.192,\"tsr\":3.49,") &&
                      body.contains("\"warnings\":[\"turbine.cfg: left out, not read as numbers: MakerCurve"),
                  body.constData());
-        QMetaObject::invokeMethod(m_rig.station().findChild<QTimer*>("wattHourTimer"), "timeout");
+        WindowRig::tick(m_rig.station(), "wattHourTimer");
         QVERIFY(m_rig.station().statusLine(Station::StatusSource::TurbineFile).contains("MakerCurve"));
         m_rig.write("turbine.cfg", "<MakerCurve>3:0 4:60 5:60</MakerCurve>");
         body = get(m_port, curve).body;
