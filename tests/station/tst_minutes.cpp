@@ -157,6 +157,9 @@ private slots:
 
         QVERIFY(QFile::remove(rig.path("logs/minutes.sqlite")));
         QVERIFY(QDir(rig.path("logs")).mkdir("minutes.sqlite")); // cannot be a database now
+        MinuteStore reader; // as the web server reads it
+        const QString unread = reader.openToRead(rig.path("logs/minutes.sqlite"));
+        QVERIFY2(unread.contains("minutes.sqlite: cannot open it") && !reader.isOpen(), qPrintable(unread));
         minute(2);
         minute(3);
         QVERIFY(s.statusLine(Station::StatusSource::Minutes).contains("(2 minutes kept"));
