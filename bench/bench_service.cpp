@@ -81,6 +81,8 @@ double headlessFirstFrameMs()
 {
     Folder folder(10);
     Run run(folder, {"--fast"}, true);
+    // Waiting on standard output would miss the line and always wait out the 100 ms.
+    run.program.setReadChannel(QProcess::StandardError);
     QByteArray said;
     while (run.started.elapsed() < 10000) {
         run.program.waitForReadyRead(100);
