@@ -302,12 +302,15 @@ HttpResponse WebApi::handle(const HttpRequest& request) const
         return range(request.query, path.endsWith(QLatin1String(".csv")));
     if (path == QLatin1String("/page"))
         return page();
-    if (path == QLatin1String("/uplot.js"))
-        return builtIn(QStringLiteral(":/web/uplot.js"), "text/javascript; charset=utf-8");
-    if (path == QLatin1String("/uplot.css"))
-        return builtIn(QStringLiteral(":/web/uplot.css"), "text/css; charset=utf-8");
-    if (path == QLatin1String("/uplot-license.txt"))
-        return builtIn(QStringLiteral(":/web/uplot-license.txt"), "text/plain; charset=utf-8");
+    // The pages' scripts and style sheets, built into the program.
+    static const QMap<QString, QByteArray> assets{
+        {QStringLiteral("/uplot.js"), "text/javascript; charset=utf-8"},
+        {QStringLiteral("/uplot.css"), "text/css; charset=utf-8"},
+        {QStringLiteral("/uplot-license.txt"), "text/plain; charset=utf-8"},
+        {QStringLiteral("/period.js"), "text/javascript; charset=utf-8"},
+        {QStringLiteral("/wendro.css"), "text/css; charset=utf-8"}};
+    if (const auto asset = assets.constFind(path); asset != assets.constEnd())
+        return builtIn(QStringLiteral(":/web") + path, *asset);
     if (path == QLatin1String("/api/powercurve") || path == QLatin1String("/api/powercurve.csv"))
         return powerCurve(request.query, path.endsWith(QLatin1String(".csv")));
     static const QString dayPrefix = QStringLiteral("/api/day/");

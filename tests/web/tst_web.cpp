@@ -85,6 +85,8 @@ private slots:
         row("uPlot", "/uplot.js", 200, "uPlot", "text/javascript");
         row("uPlot style", "/uplot.css", 200, ".uplot", "text/css");
         row("uPlot licence", "/uplot-license.txt", 200, "MIT License", "text/plain");
+        row("pages' script", "/period.js", 200, "function periodSpan", "text/javascript");
+        row("pages' style", "/wendro.css", 200, "--accent", "text/css");
         row("day", "/api/day/2031-05-05?from=08:00&to=18:46", 200,
             "{\"date\":\"2031-05-05\",\"from\":\"08:00\",\"records\":[{\"amps\":-1,\"mode\":1,"
             "\"rpm\":0,\"time\":\"12:30\",\"volts\":12.5,\"watts\":-12.5,\"wind\":3.5},{\"amps\":0,"
