@@ -78,13 +78,6 @@ QDateTime at(int day, int h, int m, int s = 0)
     return QDateTime(QDate(2031, 5, day), QTime(h, m, s));
 }
 
-Station& startStation(WindowRig& rig, const ProgramConfig& program = ProgramConfig::defaults())
-{
-    rig.writeConfig(program);
-    rig.station().start();
-    return rig.station();
-}
-
 } // namespace
 
 // What each tick writes, and the station that times the ticks and keeps the day's energy.
@@ -292,7 +285,7 @@ private slots:
         QFETCH(QString, shown);
         WindowRig rig;
         QSignalSpy started(&rig.station(), &Station::loggingStarted);
-        Station& s = startStation(rig, atStartUp ? config().logEvery(delay).logAtStart() : config());
+        Station& s = rig.startStation(atStartUp ? config().logEvery(delay).logAtStart() : config());
         if (!atStartUp)
             QCOMPARE(s.startLogging(delay), ms > 0);
         QCOMPARE(s.isLogging() ? s.loggingIntervalMs() : 0, ms);
@@ -309,7 +302,7 @@ private slots:
     {
         WindowRig rig;
         // The spreadsheet on, so its missing folder holds rows back.
-        Station& s = startStation(rig, config().spreadsheet());
+        Station& s = rig.startStation(config().spreadsheet());
         QVERIFY(QDir(rig.path("Excel")).removeRecursively());
         rig.clock.set(at(7, 23, 58, 30));
         s.startLogging("60");
@@ -392,7 +385,7 @@ private slots:
         if (!file.isEmpty())
             rig.write("logs/energy.txt", file);
         rig.clock.set(at(5, 12, 0));
-        Station& s = startStation(rig);
+        Station& s = rig.startStation();
         for (int i = 0; i < steps.size(); ++i) {
             rig.clock.set(steps[i]);
             rig.link()->feed(frameAt(625, 0, i >= steps.size() - negative ? 462 : 562));
@@ -410,7 +403,7 @@ private slots:
     {
         WindowRig rig;
         QVERIFY(QDir(rig.path("logs")).mkdir("energy.txt"));
-        Station& s = startStation(rig);
+        Station& s = rig.startStation();
         s.startLogging("10");
         rig.link()->feed(frameAt(625));
         WindowRig::tick(s, "wattHourTimer");

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/DayStamp.h"
-#include "config/ProgramConfig.h"
+#include "support/ConfigBuilder.h"
 #include "support/HttpAsk.h"
 #include "support/TempFolder.h"
 
@@ -48,13 +48,7 @@ public:
 
     QString error() const { return m_error; }
     // Every 10 s with the web page and the spreadsheet; LogOn off, which the service ignores.
-    static QByteArray loggingConfig()
-    {
-        ProgramConfig config = ProgramConfig::defaults();
-        config.Savehtml = config.SaveExcel = "1";
-        config.LogDelay = "10";
-        return config.fileText();
-    }
+    static QByteArray loggingConfig() { return config().page().spreadsheet().logEvery("10").fileText(); }
     static QString today() { return DayStamp(QDate::currentDate()); }
     // The environment of a machine with no display of any kind.
     static QProcessEnvironment noDisplay()

@@ -97,6 +97,13 @@ public:
             m_station = std::make_unique<Station>(services());
         return *m_station;
     }
+    // prog.cfg as given, and the station on it started.
+    Station& startStation(const ProgramConfig& program = ProgramConfig::defaults())
+    {
+        writeConfig(program);
+        station().start();
+        return station();
+    }
     // The main window over station(), made on first use, and the station started after it,
     // as the program does.
     MainWindow& mainWindow()

@@ -1,12 +1,18 @@
+#include "history/PlotPainter.h"
+#include "support/SampleDay.h"
 #include "support/WindowRig.h"
 #include "ui/Calibrate.h"
+#include "ui/Graph.h"
+#include "ui/PlotCanvas.h"
 #include "ui/ProgramSetup.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QTableView>
 #include <QtTest>
 
 namespace {
@@ -50,9 +56,38 @@ QByteArray layout(const QString& port, const QByteArray& f, const QString& delay
 
 const char* const flagNames[] = {"Savehtml", "SaveExcel", "LogOn", "DisplayRPM", "DisplayWS"};
 
+// The history window opened on 5 May 2031, whose log is given, and Display pressed.
+struct Window
+{
+    explicit Window(WindowRig& rig, const QByteArray& log)
+    {
+        rig.clock.set(QDateTime(QDate(2031, 5, 5), QTime(13, 0)));
+        // Other keys missing fall back to the defaults: RPM shown.
+        rig.write("prog.cfg", "<DisplayWS>0</DisplayWS><WSUnits>mph</WSUnits>");
+        rig.write("logs/2031_5_5.txt", log);
+        g = std::make_unique<Graph>(rig.services());
+        g->resetForOpening();
+        display();
+    }
+    QLineEdit* box(const char* name) const { return g->findChild<QLineEdit*>(name); }
+    QAbstractButton* check(const char* caption) const { return WindowRig::button(*g, caption); }
+    QString texts(const QList<const char*>& names) const { return WindowRig::texts(*g, names); }
+    PlotCanvas* plot() const { return g->findChild<PlotCanvas*>(); }
+    QAbstractItemModel* list() const { return g->findChild<QTableView*>()->model(); }
+    void display() const { WindowRig::press(*g, "Display"); }
+    void drag(double from, double to) const
+    {
+        emit plot()->pressed(QPointF(from, 0));
+        emit plot()->moved(QPointF(to, 0));
+        emit plot()->released(QPointF(to, 0));
+    }
+
+    std::unique_ptr<Graph> g;
+};
+
 } // namespace
 
-// The calibration and program setup dialogs, each opened on its own.
+// The calibration, program setup and history dialogs, each opened on its own.
 class TestDialogs : public QObject
 {
     Q_OBJECT
@@ -61,7 +96,7 @@ private slots:
     // A sum not using the divider as typed, an unusable divider not skipped, or two frames in
     // one read shown as the second one. Typing an unusable divider afterwards must freeze its
     // result, not blank or zero it.
-    void readout_data()
+    void calibrationReadout_data()
     {
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QByteArray>("read");
@@ -82,7 +117,7 @@ private slots:
         row("halves to even", settingsFile("1", "0", "1", "4", "2.5"), "[<V>0.125</V><I>0.375</I>]",
             "0.12|0.38||0 RPM||0 km/h|0.12 Volts|0.38 Amps");
     }
-    void readout()
+    void calibrationReadout()
     {
         QFETCH(QByteArray, settings);
         QFETCH(QByteArray, read);
@@ -106,7 +141,7 @@ private slots:
     // at once. Only Save writes the file, in the example's layout byte for byte; a divider
     // that stops the main window's conversion is questioned first, naming its step, and No
     // keeps the dialog, the port and the file. Every other way out gives the port back.
-    void leaving_data()
+    void leavingCalibration_data()
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("value");
@@ -132,7 +167,7 @@ private slots:
         row("RPM 0", "PulseDivider", "0", "Save Calibration", "Step 3. Set RPM", odd);
         row("wind empty", "Pulse2Divider", "", "Save Calibration", "Step 4.", odd);
     }
-    void leaving()
+    void leavingCalibration()
     {
         QFETCH(QString, box);
         QFETCH(QString, value);
@@ -168,7 +203,7 @@ private slots:
     }
 
     // Trouble leaves a working dialog: a damaged prog.cfg names the keys this dialog reads
-    // (and no others, see leaving()), a port that will not open is said until it opens, and a
+    // (and no others, see leavingCalibration()), a port that will not open is said until it opens, and a
     // settings file that cannot be written is reported at Save, where the dialog, its entries
     // and the port stay. Retrying and unplugging are PortKeeper's, tried in tst_mainwindow.
     void troubleIsReportedAndSurvived()
@@ -264,6 +299,126 @@ private slots:
         QVERIFY(rig.messages.shown.size() == 1 && rig.messages.shown[0].contains("not saved"));
         QVERIFY(d.isVisible());
         QCOMPARE(d.findChild<QLineEdit*>("PortNumber")->text(), QString("2"));
+    }
+
+    // The window opens on a fixed date instead of today's, with series prog.cfg did not ask
+    // for, check boxes off their colours (every one once came out light grey), or the wind
+    // column without its unit; with a single record a drag draws nothing; a query message
+    // never reaches the user, or a date box never reaches the query.
+    void openingOneRecordAndMessages()
+    {
+        WindowRig rig;
+        Window w(rig, dayLog(1));
+        QCOMPARE(w.texts({"DateY1", "DateM1", "DateD1"}), QString("2031|5|5"));
+        // Series on their series colour, Wind Speed on the usual check box background, "Ref V
+        // to 0v" white on grey.
+        const QColor colours[] = {QColor(255, 0, 0),     QColor(0, 255, 0),
+                                  QColor(128, 128, 255), QColor(255, 255, 0),
+                                  QPalette().color(QPalette::Window), QColor(128, 128, 128)};
+        const char* captions[] = {"Volts", "Amps", "Watts", "RPM", "Wind Speed", "Ref V to 0v"};
+        for (int i = 0; i < 6; ++i) {
+            QAbstractButton* box = w.check(captions[i]);
+            QCOMPARE(box->isChecked(), i != 4);
+            const QImage painted = box->grab().toImage();
+            QCOMPARE(painted.pixelColor(painted.width() - 2, painted.height() - 2), colours[i]);
+            QCOMPARE(box->palette().color(QPalette::WindowText),
+                     i == 5 ? QColor(Qt::white) : QColor(Qt::black));
+        }
+        QStringList headers;
+        for (int column = 1; column < 8; ++column)
+            headers << w.list()->headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(headers, (QStringList{"Mode", "Volts", "Amps", "Watts", "RPM", "mph", "Time"}));
+
+        w.drag(0, 0.5);
+        QCOMPARE(w.plot()->list().size(), 1); // the clear alone
+
+        // 31/5 and 5/2 are valid dates: only both boxes read give this message.
+        w.box("DateD1")->setText("31");
+        w.box("DateM1")->setText("2");
+        w.display();
+        QCOMPARE(rig.messages.shown, QStringList{"Bad date format for record date"});
+    }
+
+    // A readout of the wrong record or without its unit; one drag narrows the view to the
+    // dragged positions with a red drag line, and a second is ignored until Display. A window
+    // opened again showed the last day's list, graph, labels and readout under today's date,
+    // because boxes that were checked already raised no click, or kept its records.
+    void readoutDragZoomAndOpeningAgain()
+    {
+        WindowRig rig;
+        Window w(rig, dayLog(1440));
+        w.g->show(); // the real pointer once: mouse pixels reach the readout
+        QVERIFY(!w.plot()->grab().toImage().allGray()); // the series painted, not only listed
+        QTest::mouseMove(w.plot(), QPoint(w.plot()->width() / 2, 5));
+        QVERIFY(!w.texts({"vt"}).isEmpty());
+        emit w.plot()->moved(QPointF(4, 0)); // the fifth; its neighbours differ in every value
+        QCOMPARE(w.texts({"vt", "vv", "av", "wv", "rv", "sv"}),
+                 QString("00:04|12.88 Volts|5.62 Amps|72.39 Watts|354.9 RPM|6.5 mph"));
+
+        emit w.plot()->pressed(QPointF(100, 0));
+        emit w.plot()->moved(QPointF(250, 0));
+        QCOMPARE(w.plot()->list().last().kind, PlotItem::Kind::Line);
+        QCOMPARE(w.plot()->list().last().colour, qRgb(255, 0, 0));
+        emit w.plot()->released(QPointF(250, 0));
+        QCOMPARE(w.texts({"stime", "ftime"}), QString("01:39|04:09")); // records 100 and 250
+        QCOMPARE(w.list()->rowCount(), 151);
+        w.drag(10, 50);
+        QCOMPARE(w.list()->rowCount(), 151);
+        w.display();
+        w.drag(10, 50);
+        QCOMPARE(w.list()->rowCount(), 41);
+
+        // Opened again, after a query and after "No data for that date": a hover filled the
+        // readout, and a drag drew, the records of the query before.
+        for (bool noData : {false, true}) {
+            for (const char* name : {"Time1h", "Time1m", "Time2h", "Time2m"})
+                w.box(name)->setText("12");
+            if (noData)
+                w.display();
+            w.g->resetForOpening();
+            QTest::mouseMove(w.plot(), QPoint(w.plot()->width() / 3, 5));
+            w.drag(10, 50);
+            QCOMPARE(w.list()->rowCount(), 0);
+            QCOMPARE(w.plot()->list().size(), 1); // the clear alone
+            QCOMPARE(w.texts({"Time1h", "Time1m", "Time2h", "Time2m", "stime", "ftime", "VMax1",
+                              "SMin1", "vt", "vv", "sv"}),
+                     QString("00|00|23|59|Start|Finish|0|0|||"));
+        }
+        QCOMPARE(rig.messages.shown, QStringList{"No data for that date"});
+
+        // A drag ending where it began moves the start of the view for the next redraw only.
+        w.display();
+        w.drag(300, 300);
+        QCOMPARE(w.list()->rowCount(), 1440);
+        w.check("Volts")->click();
+        QCOMPARE(w.list()->rowCount(), 1440 - 300 + 1);
+        for (const PlotItem& item : w.plot()->list())
+            QVERIFY(item.colour != qRgb(255, 0, 0)); // no volts line once unchecked
+    }
+
+    // A day at the record limit painted with one stroke per pixel column must look like
+    // every segment painted as it is.
+    void columnStrokesLookLikeEverySegment()
+    {
+        WindowRig rig;
+        Window w(rig, dayLog(9999));
+        w.check("Wind Speed")->click(); // the one series off: now every one is drawn
+        const DisplayList& list = w.plot()->list();
+        for (const QSize size : {QSize(1920, 1080), QSize(469, 349)}) {
+            QImage strokes(size, QImage::Format_RGB32), every(size, QImage::Format_RGB32);
+            QPainter painter(&strokes);
+            PlotPainter::paint(painter, list, size);
+            painter.end();
+            painter.begin(&every); // begin() puts every setting back to its default
+            PlotPainter::paintEverySegment(painter, list, size);
+            painter.end();
+            int differ = 0;
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    differ += strokes.pixel(x, y) != every.pixel(x, y);
+            const double share = 100.0 * differ / (size.width() * size.height());
+            QVERIFY2(share <= 0.5, qPrintable(QString("%1% of pixels differ").arg(share)));
+        }
     }
 };
 

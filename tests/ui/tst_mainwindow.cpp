@@ -222,7 +222,7 @@ private slots:
     void portThatIsNotANumberOpensNothing()
     {
         WindowRig rig;
-        auto& w = open(rig, {"COM2", "0", "0", "60", "0", "1", "1", "km/h"});
+        auto& w = open(rig, config().port("COM2"));
         rig.station().findChild<QTimer*>("PortRetry")->setInterval(10);
         QTest::qWait(50);
         QCOMPARE(rig.link()->openAttempts, 0);
@@ -238,8 +238,9 @@ private slots:
     }
 
     // Watt-hours stopped a minute into a dialog that holds the port: its time does not count
-    // towards the limit after the last frame, before or after it closes.
-    void wattHoursGoOnWhileADialogHoldsThePort()
+    // towards the limit after the last frame, before or after it closes. The dialog reads the
+    // device meanwhile, and the divider saved there converts the next frame.
+    void calibrationHoldsThePortWattHoursGoOnItsSaveApplies()
     {
         WindowRig rig;
         const auto at = [&](int m, int s) { rig.clock.set({QDate(2031, 5, 5), QTime(12, m, s)}); };
@@ -252,12 +253,17 @@ private slots:
             return w.reading().WattHours * 720 / 31.25; // in steps of 5 s
         };
         at(0, 50);
-        withDialog<Calibrate>(w, "Calibrate", "Exit ( dont save )", [&](Calibrate*) {
+        withDialog<Calibrate>(w, "Calibrate", "Save Calibration", [&](Calibrate* dialog) {
             QCOMPARE(stepAt(5, 0), 1.0);
             at(10, 0);
+            rig.link(1)->feed(frame);
+            QCOMPARE(WindowRig::texts(*dialog, {"txtBattV"}), QString("625"));
+            dialog->findChild<QLineEdit*>("BatteryVolts")->setText("25");
         });
         QCOMPARE(stepAt(10, 5), 2.0);  // 55 s of ours since the frame
         QCOMPARE(stepAt(10, 15), 2.0); // 65 s: the logger has gone quiet
+        rig.link()->feed(frame);
+        QCOMPARE(w.reading().Volts, 25.0); // 625 counts at 25 a volt
     }
 };
 
