@@ -218,29 +218,23 @@ private slots:
 
     // Why a port would not open, naming the device tried and the ports there are: a link left
     // behind by an unplugged adapter, or a port that another program holds.
-    void openFailuresAreExplained_data()
-    {
-        QTest::addColumn<bool>("held");
-        QTest::addColumn<QString>("said"); // %1 the link, %2 the device
-        QTest::newRow("missing device")
-            << false << "Cannot open %1: missing (no such device). Serial ports here: COM3 -> %2";
-        QTest::newRow("opened twice") << true
-                                      << "Cannot open %1 -> %2: busy (another program has it "
-                                         "open). Serial ports here: COM3 -> %2";
-    }
     void openFailuresAreExplained()
     {
-        QFETCH(bool, held);
-        QFETCH(QString, said);
-        Pty pty;
-        const QString device = held ? pty.slave : "/dev/ttyUSB-gone";
-        QVERIFY(pty.link(device, 3));
-        QtSerialLink holder(pty.dir.path());
-        QVERIFY(!held || holder.open(3));
-        QtSerialLink link(pty.dir.path());
-        QVERIFY(!link.open(3));
-        said = said.arg(pty.dir.filePath("COM3"), device);
-        QVERIFY2(link.problem().startsWith(said), qPrintable(link.problem()));
+        // Whether another program holds the device; what is said, %1 the link, %2 the device.
+        for (const auto& [held, said] :
+             {std::pair{false, "Cannot open %1: missing (no such device). Serial ports here: COM3 -> %2"},
+              {true, "Cannot open %1 -> %2: busy (another program has it open). Serial ports here: "
+                     "COM3 -> %2"}}) {
+            Pty pty;
+            const QString device = held ? pty.slave : "/dev/ttyUSB-gone";
+            QVERIFY(pty.link(device, 3));
+            QtSerialLink holder(pty.dir.path());
+            QVERIFY(!held || holder.open(3));
+            QtSerialLink link(pty.dir.path());
+            QVERIFY(!link.open(3));
+            const QString expected = QString(said).arg(pty.dir.filePath("COM3"), device);
+            QVERIFY2(link.problem().startsWith(expected), qPrintable(link.problem()));
+        }
     }
 };
 

@@ -261,28 +261,21 @@ private slots:
 
     // Mode-1 boxes come even with no series on, under their position's segments, as high as
     // VoltsMax in whatever extent the drawing before left in force.
-    void modeBoxes_data()
-    {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<double>("secondScale");
-        QTest::addColumn<QString>("items");
-        QTest::newRow("no series: watts scale") << "0" << 420.0 << "C-BB";
-        QTest::newRow("all: wind") << "VAWRS0" << 6.3 << "C-BVAWRSBVAWRS";
-    }
     void modeBoxes()
     {
-        QFETCH(QString, settings);
-        QFETCH(double, secondScale);
-        QFETCH(QString, items);
         auto data = loaded(
             {{1, 1, -100, 0, 0, 0, 600}, {2, 3, 0, 500, 2, 1, 601}, {3, 5, 300, 800, 6, 1, 602}});
-        const GraphPicture picture = draw(*data, settings);
-        QCOMPARE(codes(picture.plot), items);
-        QCOMPARE(picture.extents.width, 2.0);
-        const PlotItem& box1 = picture.plot[int(items.indexOf('B'))];
-        const PlotItem& box2 = picture.plot[int(items.lastIndexOf('B'))];
-        QCOMPARE(QLineF(box1.p1, box1.p2), QLineF(0, 0, 0.5, 3 / 420.0));
-        QCOMPARE(QLineF(box2.p1, box2.p2), QLineF(0.5, 0, 1, 3 / secondScale));
+        // No series: the second box on the watts scale; all: on the wind's.
+        for (const auto& [settings, secondScale, items] :
+             {std::tuple{"0", 420.0, "C-BB"}, {"VAWRS0", 6.3, "C-BVAWRSBVAWRS"}}) {
+            const GraphPicture picture = draw(*data, settings);
+            QCOMPARE(codes(picture.plot), QString(items));
+            QCOMPARE(picture.extents.width, 2.0);
+            const PlotItem& box1 = picture.plot[int(QString(items).indexOf('B'))];
+            const PlotItem& box2 = picture.plot[int(QString(items).lastIndexOf('B'))];
+            QCOMPARE(QLineF(box1.p1, box1.p2), QLineF(0, 0, 0.5, 3 / 420.0));
+            QCOMPARE(QLineF(box2.p1, box2.p2), QLineF(0.5, 0, 1, 3 / secondScale));
+        }
     }
 
     // Rows outside the view or past the records, bounds rounded the wrong way, a spanless view
