@@ -281,6 +281,8 @@ private slots:
         QCOMPARE(s.isLogging() ? s.loggingIntervalMs() : 0, ms);
         QCOMPARE(started.size(), ms > 0 ? 1 : 0);
         QCOMPARE(started.value(0).value(0).toString(), shown);
+        s.stopLogging();
+        QVERIFY(!s.isLogging()); // the window's Stop only shows what the station says
     }
 
     // Each record holds its own interval's peaks (zeros and the last mode if none) in its
