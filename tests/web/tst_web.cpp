@@ -237,6 +237,7 @@ private slots:
         row("two lengths", live + "Content-Length: 0\r\nContent-Length: 46\r\n\r\n" + live + "\r\n", "400", true);
         row("chunked and a length", live + "Transfer-Encoding: chunked\r\nContent-Length: 0\r\n\r\n0\r\n\r\n", "400", true);
         row("a length", live + "Content-Length: 5\r\n\r\nGET /", "400", true);
+        row("a length of 0", live + "Content-Length: 0\r\n\r\n", "200", false); // as some proxies send
         row("bare LF", "GET /api/live HTTP/1.1\nHost: localhost\n\n", "400", true);
         row("no colon", live + "NoColon\r\n\r\n", "400", true);
         row("empty name", live + ": x\r\n\r\n", "400", true);
