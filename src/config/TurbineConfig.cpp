@@ -60,29 +60,19 @@ TurbineConfig TurbineConfig::load(const QString& programDir)
 TurbineConfig TurbineConfig::parse(const QString& text)
 {
     TurbineConfig config;
-    const auto key = [&text](const char* name) { return TagValue(text, QString::fromLatin1(name)); };
-    const auto damaged = [&config](const char* name) {
-        config.damagedKeys << QString::fromLatin1(name);
+    // A key that is there but not read is named, and its default kept.
+    const auto read = [&](const char* name, auto parse, auto& into) {
+        const auto value = TagValue(text, QString::fromLatin1(name));
+        if (!value)
+            return;
+        if (const auto parsed = parse(*value))
+            into = *parsed;
+        else
+            config.damagedKeys << QString::fromLatin1(name);
     };
-    if (const auto value = key(ConfigKeys::RotorDiameter)) {
-        config.rotorDiameter = positive(*value);
-        if (!config.rotorDiameter)
-            damaged(ConfigKeys::RotorDiameter);
-    }
-    if (const auto value = key(ConfigKeys::AirDensity)) {
-        const auto density = positive(*value);
-        if (density)
-            config.airDensity = *density;
-        else
-            damaged(ConfigKeys::AirDensity);
-    }
-    if (const auto value = key(ConfigKeys::MakerCurve)) {
-        const auto points = curve(*value);
-        if (points)
-            config.makerCurve = *points;
-        else
-            damaged(ConfigKeys::MakerCurve);
-    }
+    read(ConfigKeys::RotorDiameter, positive, config.rotorDiameter);
+    read(ConfigKeys::AirDensity, positive, config.airDensity);
+    read(ConfigKeys::MakerCurve, curve, config.makerCurve);
     return config;
 }
 
